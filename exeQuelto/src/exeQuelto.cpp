@@ -1,0 +1,2 @@
+// placeholder
+int exeQuelto_run() { return -1; }

@@ -1,0 +1,30 @@
+/*
+** Reading of the instance files and of the candidate's solution file, and
+** the evaluation reports.
+*/
+#ifndef QUELTODECODAGELIGNESFICHIERS_H
+#define QUELTODECODAGELIGNESFICHIERS_H
+
+#include "Quelto.h"
+
+/* Read the four instance files (batch limit, objectives, constraints, vehicles). 0 / -1. */
+int Quelto_lireFichiersEtMajInstancePb(InstancePb *instance);
+
+int mQuelto_lireFichLongMaxTeinteEtMajInstancePb(InstancePb *instance);
+int mQuelto_decodeLigneLongMaxTeinte(char *ligne, void *contexte);
+int mQuelto_lireFichObjectifsEtMajInstancePb(InstancePb *instance);
+int mQuelto_decodeLigneObjectifs(char *ligne, void *contexte);
+int mQuelto_lireFichEcartsCritEtMajInstancePb(InstancePb *instance);
+int mQuelto_decodeLigneEcartCritere(char *ligne, void *contexte);
+int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance);
+int mQuelto_decodeLigneVeh(char *ligne, void *contexte);
+
+/* The candidate's solution file: sets i_rangSeqCandidat of the day-D vehicles. 0 / -1. */
+int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char *chemin);
+int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte);
+
+/* Reports. 0 / -1. */
+int Quelto_ecrireRapportSurSeqInitiale(InstancePb *instance, IndicateursSolution *indicateurs, const char *chemin);
+int Quelto_ecrireRapportSurNumSeqCalcule(InstancePb *instance, IndicateursSolution *indicateurs, const char *chemin);
+
+#endif
