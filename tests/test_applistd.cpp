@@ -1,0 +1,284 @@
+/* Settings table, settings file loader, reference expansion, date formatting, text utilities. */
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "applierrno.h"
+#include "applistd.h"
+#include "list.h"
+#include "testutil.h"
+#include "util_string.h"
+
+using testutil::ecrireFichier;
+using testutil::TempDir;
+
+namespace {
+
+/* The value of name as a string, "<null>" when undefined. */
+std::string val(const char *name)
+{
+    const char *v = og_getenv(name);
+    return v == nullptr ? "<null>" : v;
+}
+
+/* A temporary folder that is also the working directory. */
+struct DossierCourant {
+    TempDir dir;
+    DossierCourant() { EXPECT_EQ(chdir(dir.path().c_str()), 0); }
+    ~DossierCourant() { (void)chdir("/"); }
+};
+
+std::string dernierMessage()
+{
+    const char *m = appli_last_error().message;
+    return m == nullptr ? "" : m;
+}
+
+}  // namespace
+
+TEST(UtilString, Helpers)
+{
+    EXPECT_TRUE(og_is_blank(""));
+    EXPECT_TRUE(og_is_blank("   "));
+    EXPECT_FALSE(og_is_blank(" \t "));
+    EXPECT_FALSE(og_is_blank("\n"));
+    EXPECT_STREQ(og_skip_spaces(" \t\n\v\f\rx y"), "x y");
+    EXPECT_EQ(og_skip_spaces(" \t\r\n"), nullptr);
+    char t[] = "ab \t\n \n";
+    og_trim_right(t, " \t\n");
+    EXPECT_STREQ(t, "ab");
+    char u[] = "   ";
+    og_trim_right(u, " ");
+    EXPECT_STREQ(u, "");
+
+    char d[8];
+    memset(d, '#', sizeof d);
+    og_strncpyz(d, "abcdefghij", 5);
+    EXPECT_STREQ(d, "abcde");
+    EXPECT_EQ(d[6], '#');  /* nothing written past position n */
+    memset(d, '#', sizeof d);
+    og_strncpyz(d, "ab", 5);
+    EXPECT_STREQ(d, "ab");
+    EXPECT_EQ(d[5], '\0');
+}
+
+TEST(FormatDate, FormatsAndRefusesOverflow)
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_STREQ(og_format_date(86400 * 365 + 3600 + 61, "le %d/%m/%Y a %H:%M:%S"), "le 01/01/1971 a 01:01:01");
+    const char *now = og_format_date(0, "%Y");
+    ASSERT_NE(now, nullptr);
+    EXPECT_GE(atoi(now), 2024);
+
+    EXPECT_EQ(og_format_date(0, ""), nullptr);
+    EXPECT_EQ(appli_last_error().code, &EA_FMTCPLX);
+    EXPECT_EQ(dernierMessage(), "LONGBUF < taille de la chaine formattee");
+    appli_reset_errno();
+    EXPECT_EQ(og_format_date(0, std::string(255, 'x').c_str()) != nullptr, true);
+    EXPECT_EQ(og_format_date(0, std::string(256, 'x').c_str()), nullptr);
+    EXPECT_EQ(appli_last_error().code, &EA_FMTCPLX);
+}
+
+TEST(Settings, AssignmentLines)
+{
+    DossierCourant d;
+    ecrireFichier("s.ini",
+                  "  A = b c \n"
+                  "E1=\n"
+                  "E2=   \t\n"
+                  "=x\n"
+                  "X=1 # note\n"
+                  "export QT_EXP1=1\n"
+                  "exportQT_EXP2=1\n"
+                  "\t# comment = no\n"
+                  "[section]\n"
+                  "\n"
+                  "Q=\"a b\"\n"
+                  "K=1\n"
+                  "K=2\n");
+    ASSERT_EQ(og_add_envfile("s.ini"), 0);
+    EXPECT_EQ(val("A"), "b c");
+    EXPECT_EQ(val("E1"), "");
+    EXPECT_EQ(val("E2"), "");
+    EXPECT_EQ(val(""), "x");
+    EXPECT_EQ(val("X"), "1 # note");
+    EXPECT_EQ(val("Q"), "\"a b\"");
+    EXPECT_EQ(val("K"), "2");
+    EXPECT_EQ(val("QT_EXP1"), "<null>");
+    EXPECT_EQ(val("QT_EXP2"), "<null>");
+    EXPECT_EQ(val("exportQT_EXP2"), "<null>");
+    EXPECT_EQ(list_length(m_og_get_envlist()), 7);  /* A E1 E2 "" X Q K */
+}
+
+TEST(Settings, ReferencesUseTheTableAtThatLine)
+{
+    DossierCourant d;
+    ecrireFichier("s.ini", "QB1=$QTA/sub\nQTA=/data\nQB2=$QTA/sub\nQB3=$QTA$QTA.x\n");
+    ASSERT_EQ(og_add_envfile("s.ini"), 0);
+    EXPECT_EQ(val("QB1"), "/sub");
+    EXPECT_EQ(val("QB2"), "/data/sub");
+    EXPECT_EQ(val("QB3"), "/data/data.x");
+    EXPECT_EQ(appli_last_error().code, &EX_VARENV);
+    EXPECT_EQ(dernierMessage(), "og_getenv(): variable QTA non definie");
+}
+
+TEST(Settings, ExpandInPlace)
+{
+    ASSERT_NE(m_og_add_envlist("A", "va"), nullptr);
+    ASSERT_NE(m_og_add_envlist("AB", "vab"), nullptr);
+    char t[64] = "$A.txt";
+    og_expand_env(t, sizeof t);
+    EXPECT_STREQ(t, "va.txt");
+    strcpy(t, " \t$AB \n");
+    og_expand_env(t, sizeof t);
+    EXPECT_STREQ(t, "vab");
+    strcpy(t, "x$QT_UNDEF:$A;$/$");
+    og_expand_env(t, sizeof t);
+    EXPECT_STREQ(t, "x:va;/");
+    strcpy(t, "  ");
+    og_expand_env(t, sizeof t);
+    EXPECT_STREQ(t, "  ");
+
+    /* A small capacity cuts the result and nothing is written past it. */
+    memset(t, '#', sizeof t);
+    strcpy(t, "$AB$AB");
+    og_expand_env(t, 5);
+    EXPECT_STREQ(t, "vabv");
+    EXPECT_EQ(t[5], 'B');
+}
+
+TEST(Settings, LineWithoutEqualsFailsKeepingEarlierLines)
+{
+    DossierCourant d;
+    ecrireFichier("bad.ini", "L1=1\nL2=2\n# c\n\nL5=5\nL6=6\n  K7  \nL8=8\n");
+    EXPECT_EQ(og_add_envfile("bad.ini"), -1);
+    EXPECT_EQ(appli_last_error().code, &EA_FMTFICH);
+    EXPECT_EQ(dernierMessage(), "og_add_envfile(): format du fichier bad.ini erronne, ligne 7");
+    EXPECT_EQ(val("L1"), "1");
+    EXPECT_EQ(val("L6"), "6");
+    EXPECT_EQ(val("L8"), "<null>");
+}
+
+TEST(Settings, IncludesAndMissingFile)
+{
+    DossierCourant d;
+    ecrireFichier("main.ini", "QI1=a\n. other.ini\nQI3=$QI2/c\n.  missing.ini \n. broken.ini\nQI4=ok\n");
+    ecrireFichier("other.ini", "QI2=b\nQI1=z\n");
+    ecrireFichier("broken.ini", "QK1=1\nbroken\nQK2=2\n");
+    ASSERT_EQ(og_add_envfile("main.ini"), 0);
+    EXPECT_EQ(val("QI1"), "z");
+    EXPECT_EQ(val("QI3"), "b/c");
+    EXPECT_EQ(val("QK1"), "1");
+    EXPECT_EQ(val("QK2"), "<null>");
+    EXPECT_EQ(val("QI4"), "ok");
+}
+
+TEST(Settings, MissingFileRecordsNothingAndCreatesTheTable)
+{
+    DossierCourant d;
+    EXPECT_EQ(m_og_get_envlist(), nullptr);
+    EXPECT_EQ(og_add_envfile("absent.ini"), -1);
+    EXPECT_EQ(appli_last_error().code, nullptr);
+    ASSERT_NE(m_og_get_envlist(), nullptr);
+    EXPECT_EQ(list_length(m_og_get_envlist()), 0);
+}
+
+TEST(Settings, EnvironmentFallback)
+{
+    DossierCourant d;
+    setenv("QT_ENVONLY", "fromenv", 1);
+    setenv("QT_HIDDEN", "env", 1);
+    ecrireFichier("s.ini", "QT_HIDDEN=file\n");
+    ASSERT_EQ(og_add_envfile("s.ini"), 0);
+    EXPECT_EQ(val("QT_HIDDEN"), "file");
+    EXPECT_EQ(list_length(m_og_get_envlist()), 1);
+    EXPECT_EQ(val("QT_ENVONLY"), "fromenv");
+    EXPECT_EQ(list_length(m_og_get_envlist()), 2);
+    unsetenv("QT_ENVONLY");
+    EXPECT_EQ(val("QT_ENVONLY"), "fromenv");
+    EXPECT_STREQ(getenv("QT_HIDDEN"), "env");
+    EXPECT_EQ(val("QT_NOWHERE"), "<null>");
+    EXPECT_EQ(dernierMessage(), "og_getenv(): variable QT_NOWHERE non definie");
+}
+
+TEST(Settings, TableOrderAndRedefinition)
+{
+    const char *old = nullptr;
+    ASSERT_NE(m_og_add_envlist("b", "1"), nullptr);
+    ASSERT_NE(m_og_add_envlist("a", "2"), nullptr);
+    ASSERT_NE(m_og_add_envlist("c", "3"), nullptr);
+    old = og_getenv("b");
+    OG_ENVLIST_ELT *e = m_og_add_envlist("b", "4");
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(e->val, "4");
+    EXPECT_STREQ(old, "1");  /* a value given out earlier stays readable */
+    LIST *l = m_og_get_envlist();
+    ASSERT_EQ(list_length(l), 3);
+    EXPECT_STREQ(static_cast<OG_ENVLIST_ELT *>(list_element_trie(l, 0))->nom, "a");
+    EXPECT_STREQ(static_cast<OG_ENVLIST_ELT *>(list_element_trie(l, 2))->nom, "c");
+    EXPECT_EQ(static_cast<OG_ENVLIST_ELT *>(list_element(l, 0)), e);
+}
+
+TEST(Settings, IncludeDepthIsBounded)
+{
+    DossierCourant d;
+    ecrireFichier("self.ini", "QS=1\n. self.ini\nQS2=$QS\n");
+    EXPECT_EQ(og_add_envfile("self.ini"), 0);
+    EXPECT_EQ(val("QS2"), "1");
+
+    /* f0 includes f1 ... includes f20: f0 to f16 load, f17 is refused. */
+    for (int i = 0; i <= 20; i++)
+        ecrireFichier("f" + std::to_string(i) + ".ini",
+                      "D" + std::to_string(i) + "=1\n. f" + std::to_string(i + 1) + ".ini\n");
+    EXPECT_EQ(og_add_envfile("f0.ini"), 0);
+    EXPECT_EQ(val("D16"), "1");
+    EXPECT_EQ(val("D17"), "<null>");
+}
+
+TEST(Settings, OverlongTextsAreCut)
+{
+    DossierCourant d;
+    std::string n300(300, 'N'), n259(259, 'N');
+    ecrireFichier("s.ini",
+                  "QV=" + std::string(1000, 'x') + "\n" +
+                  "QW=$QV$QV\n" +
+                  n259 + "=v\n" +
+                  "QR=$" + n300 + "/t\n" +
+                  "QL=" + std::string(1020, 'y') + "QN=5\n" +
+                  "QP=" + std::string(1019, 'z') + "\r\n" +
+                  "bad\n");
+    EXPECT_EQ(og_add_envfile("s.ini"), -1);
+    EXPECT_EQ(dernierMessage(), "og_add_envfile(): format du fichier s.ini erronne, ligne 9");
+    EXPECT_EQ(val("QW"), std::string(1023, 'x'));
+    EXPECT_EQ(val("QR"), "v/t");
+    EXPECT_EQ(val("QL"), std::string(1020, 'y'));
+    EXPECT_EQ(val("QN"), "5");
+    EXPECT_EQ(val("QP"), std::string(1019, 'z'));  /* "\r" cut from "\n" by the piece end */
+
+    EXPECT_EQ(og_add_envfile(std::string(1100, 'f').c_str()), -1);
+    EXPECT_EQ(appli_last_error().code, &EA_INVPRMS);
+}
+
+TEST(Settings, CrLfAndSections)
+{
+    DossierCourant d;
+    ecrireFichier("s.ini", "QC1=a b \r\n. inc.ini\r\nQC3=$QC2\r\nQC4=last\r");
+    ecrireFichier("inc.ini", "QC2=x\r\n");
+    ASSERT_EQ(og_add_envfile("s.ini"), 0);
+    EXPECT_EQ(val("QC1"), "a b");
+    EXPECT_EQ(val("QC3"), "x");
+    EXPECT_EQ(val("QC4"), "last");
+
+    ecrireFichier("sec.ini", "S0=1\n[a]\nSA=1\n [b] \nSB=1\n[a\nSC=1\n[a]x\r\nSD=1\n");
+    ASSERT_EQ(og_add_envfile("sec.ini", "a"), 0);
+    EXPECT_EQ(val("SA"), "1");
+    EXPECT_EQ(val("SD"), "1");
+    EXPECT_EQ(val("S0"), "<null>");
+    EXPECT_EQ(val("SB"), "<null>");
+    EXPECT_EQ(val("SC"), "<null>");
+}
