@@ -17,6 +17,7 @@
 #ifndef TRACES_H
 #define TRACES_H
 
+#include <cstdarg>
 #include <cstdio>
 
 /*
@@ -34,6 +35,13 @@ int f_set_dbg_logfile_name(const char *name, const char *mode);
 */
 int f_dbg_trace(const char *srcFile, int line, const char *key, int level, const char *fmt, ...)
     __attribute__((format(printf, 5, 6)));
+
+/*
+** f_dbg_trace with the arguments as a va_list, for a module that forwards
+** its own caller's arguments (the error report).  Same filters and result.
+*/
+int f_dbg_vtrace(const char *srcFile, int line, const char *key, int level, const char *fmt, va_list args)
+    __attribute__((format(printf, 5, 0)));
 
 /* A write without location or key (banners).  0, or -1 as f_dbg_trace. */
 int f_dbg_print(int level, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
