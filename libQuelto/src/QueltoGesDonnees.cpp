@@ -1,1 +1,1134 @@
-// placeholder
+/*
+** Instance preparation, results record and sequence evaluation.
+**
+** Preparation (Quelto_majInstancePb) runs once after the four instance files
+** were read.  It derives from the raw instance everything that does not
+** depend on the order of the day-D vehicles: the counts (published
+** process-wide for the flag comparators), the greatest denominator M, the
+** objective weights, the families of day-D vehicles equal under the family
+** key, the frozen history (the last M - 1 vehicles of day D-1 in reference
+** order, with their option flags), the colour of the last frozen vehicle and
+** the colour flags of the families.  It ends by initialising the results
+** record of the reference sequence.
+**
+** Evaluation walks l_vehAOrdonnancer in the order of the comparison function
+** installed last on it (list_element_trie from index 0): that order is the
+** sequence.  It never sorts.  The frozen vehicles take part only through the
+** frozen history matrices and i_teintePos_1.
+**
+** Invariants relied upon once preparation succeeded:
+**   - i_longFilm >= 1 and l_vehFiges holds at least one vehicle;
+**   - 1 <= i_denominateurMax <= number of frozen vehicles + 1, so the frozen
+**     history has i_denominateurMax - 1 >= 0 entries, every one a real frozen
+**     vehicle;
+**   - every vehicle's flag arrays have i_nbEcartsPrio / i_nbEcartsNonPrio
+**     places (a null array with places is refused as an internal error,
+**     never read);
+**   - every allocation of zero entries yields a usable non-null block, except
+**     d_vectPourcentVehEcNonPrio and i_matBoolEcNonPrioVehFiges, which stay
+**     null when there is no low priority constraint.
+**
+** Every sort goes through list_trier on the list's primary index, which keeps
+** the order the previous sort left (the sort is not stable): each sort is
+** done at the step that calls for it, even when the list looks sorted
+** already, because equal elements may move.
+**
+** Failures: an internal error (failed allocation, list access finding no
+** element, failed index/handle/rank conversion, inconsistent data) is passed
+** to OSupTrace_Report with this file's name, the line and an empty message,
+** and the function returns -1.  An evaluation whose step fails reports a
+** second internal error of its own.  Counts that could exceed 32 bits are
+** accumulated in 64 bits and saturated when stored.  Nothing allocated here
+** is ever freed: it lives with the instance until the process ends.
+*/
+#include "QueltoGesDonnees.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "applierrno.h"
+#include "list.h"
+#include "osuptraces.h"
+#include "traces.h"
+
+/* Constraint counts read by the flag comparators; set by preparation. */
+int32_t g_QueltoNbEcartsPrio = 0;
+int32_t g_QueltoNbEcartsNonPrio = 0;
+
+/* Report an internal error at the line of the reporting code. */
+#define QUELTO_ERREUR_INTERNE() OSupTrace_Report(APPLI_SOURCE, __LINE__, nullptr, 0, "%s", "")
+
+/* Room for every message of this module (identifiers are at most 30 bytes). */
+static constexpr size_t QUELTO_LONG_MSG = 512;
+
+/* Weight of an objective by its position in the objectives file. */
+static constexpr double QUELTO_POIDS_PAR_POSITION[QUELTO_NB_MAX_OBJECTIFS] = {1000000.0, 1000.0, 1.0};
+
+/* ------------------------------------------------------------------------ */
+/* Small helpers                                                            */
+/* ------------------------------------------------------------------------ */
+
+/*
+** A zero-filled array of nb entries of taille bytes.  An array of zero
+** entries is a block of one entry, so that it is non-null and never read.
+** Null when nb is negative, when the size overflows or when memory runs out.
+*/
+static void *mQuelto_allouer(int64_t nb, size_t taille)
+{
+    if (nb < 0 || taille == 0) return nullptr;
+    if (nb == 0) nb = 1;
+    if (static_cast<uint64_t>(nb) > SIZE_MAX / taille) return nullptr;
+    return calloc(static_cast<size_t>(nb), taille);
+}
+
+/* v clamped to the range of int32. */
+static int32_t mQuelto_saturer(int64_t v)
+{
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+/* a + b, held at the int64 bounds instead of overflowing (b >= 0). */
+static int64_t mQuelto_ajouterSature(int64_t a, int64_t b)
+{
+    if (b > 0 && a > std::numeric_limits<int64_t>::max() - b) return std::numeric_limits<int64_t>::max();
+    return a + b;
+}
+
+/*
+** The difference a - b as a comparator result: exact whenever it fits in an
+** int32 (every valid rank and colour), held at +/-INT32_MAX otherwise, so the
+** sign is always right.
+*/
+static int mQuelto_difference(int32_t a, int32_t b)
+{
+    int64_t d = static_cast<int64_t>(a) - static_cast<int64_t>(b);
+    if (d > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (d < -std::numeric_limits<int32_t>::max()) return -std::numeric_limits<int32_t>::max();
+    return static_cast<int>(d);
+}
+
+/* Write an already formatted message to the trace log, without location. */
+static void mQuelto_tracer(const char *msg)
+{
+    f_dbg_trace(nullptr, 0, nullptr, 0, "%s", msg);
+}
+
+/* The flag array of one priority of a vehicle. */
+static const int32_t *mQuelto_drapeaux(const Vehicule *v, bool prio)
+{
+    return prio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
+}
+
+/* ------------------------------------------------------------------------ */
+/* Vehicle comparators                                                      */
+/* ------------------------------------------------------------------------ */
+
+/*
+** Lexicographic order of two flag vectors of nb places: at the first place
+** where exactly one of them carries the option (flag 1), that one comes
+** first.  A missing array counts as carrying no option.
+*/
+static int mQuelto_comparerDrapeaux(const int32_t *a, const int32_t *b, int32_t nb)
+{
+    for (int32_t k = 0; k < nb; k++) {
+        bool optA = a != nullptr && a[k] == 1;
+        bool optB = b != nullptr && b[k] == 1;
+        if (optA != optB) return optA ? -1 : 1;
+    }
+    return 0;
+}
+
+/* Ascending paint colour (i_teinte of a minus that of b). */
+int mQuelto_comparerVehTeinte(const void *a, const void *b)
+{
+    const Vehicule *va = static_cast<const Vehicule *>(a);
+    const Vehicule *vb = static_cast<const Vehicule *>(b);
+    return mQuelto_difference(va->i_teinte, vb->i_teinte);
+}
+
+/*
+** High priority flag vectors, then (when there are low priority constraints)
+** the low priority ones; a vehicle with the option comes before one without
+** at the first differing constraint.  Reads the published counts.
+*/
+int mQuelto_comparerVehEcarts(const void *a, const void *b)
+{
+    const Vehicule *va = static_cast<const Vehicule *>(a);
+    const Vehicule *vb = static_cast<const Vehicule *>(b);
+    int c = mQuelto_comparerDrapeaux(va->i_vectBoolEcPrio, vb->i_vectBoolEcPrio, g_QueltoNbEcartsPrio);
+    if (c != 0 || g_QueltoNbEcartsNonPrio < 1) return c;
+    return mQuelto_comparerDrapeaux(va->i_vectBoolEcNonPrio, vb->i_vectBoolEcNonPrio, g_QueltoNbEcartsNonPrio);
+}
+
+/* Colour first, then the flag vectors as mQuelto_comparerVehEcarts. */
+int mQuelto_comparerVehTeinteEcarts(const void *a, const void *b)
+{
+    int c = mQuelto_comparerVehTeinte(a, b);
+    return c != 0 ? c : mQuelto_comparerVehEcarts(a, b);
+}
+
+/* Ascending reference rank (i_rangSeq of a minus that of b). */
+int mQuelto_comparerVehRangSeq(const void *a, const void *b)
+{
+    const Vehicule *va = static_cast<const Vehicule *>(a);
+    const Vehicule *vb = static_cast<const Vehicule *>(b);
+    return mQuelto_difference(va->i_rangSeq, vb->i_rangSeq);
+}
+
+/* Byte-wise order of the identifiers. */
+int mQuelto_comparerVehIdent(const void *a, const void *b)
+{
+    const Vehicule *va = static_cast<const Vehicule *>(a);
+    const Vehicule *vb = static_cast<const Vehicule *>(b);
+    return strncmp(va->s_ident, vb->s_ident, sizeof va->s_ident);
+}
+
+/* Ascending candidate rank; unplaced vehicles (-1) come first. */
+int mQuelto_comparerVehRangSeqCandidat(const void *a, const void *b)
+{
+    const Vehicule *va = static_cast<const Vehicule *>(a);
+    const Vehicule *vb = static_cast<const Vehicule *>(b);
+    return mQuelto_difference(va->i_rangSeqCandidat, vb->i_rangSeqCandidat);
+}
+
+/* ------------------------------------------------------------------------ */
+/* Preparation, step 1: counts and indices                                  */
+/* ------------------------------------------------------------------------ */
+
+/*
+** Greatest denominator over the high then the low priority constraints,
+** starting from 1.  -1 when a constraint cannot be fetched.
+*/
+static int mQuelto_calculerDenominateurMax(InstancePb *instance)
+{
+    instance->i_denominateurMax = 1;
+    for (int prio = 1; prio >= 0; prio--) {
+        LIST *l = prio ? &instance->l_ecartsPrio : &instance->l_ecartsNonPrio;
+        int32_t nb = prio ? instance->i_nbEcartsPrio : instance->i_nbEcartsNonPrio;
+        for (int32_t k = 0; k < nb; k++) {
+            const EcartCritere *e = static_cast<const EcartCritere *>(list_element(l, k));
+            if (e == nullptr) {
+                QUELTO_ERREUR_INTERNE();
+                return -1;
+            }
+            if (e->i_denominateur > instance->i_denominateurMax) instance->i_denominateurMax = e->i_denominateur;
+        }
+    }
+    return 0;
+}
+
+/*
+** Lower i_denominateurMax to the number F of frozen vehicles when the history
+** (M - 1 vehicles) would need more than F, with S_MSG_ERR_0001 in the trace
+** log.  -1 when the frozen list cannot be measured.
+*/
+static int mQuelto_verifierSuffisanceFiges(InstancePb *instance)
+{
+    int32_t nbFiges = list_length(&instance->l_vehFiges);
+    if (nbFiges < 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    if (static_cast<int64_t>(instance->i_denominateurMax) - 1 > nbFiges) {
+        char msg[QUELTO_LONG_MSG];
+        snprintf(msg, sizeof msg,
+                 "\nS_MSG_ERR_0001 : mQuelto_majIndicesInInstancePb : there are not enough vehicles from day D-1 !! "
+                 "number of cars from day D-1 = %d and greatest denominator of ratio constraints = %d\n",
+                 nbFiges, instance->i_denominateurMax);
+        mQuelto_tracer(msg);
+        instance->i_denominateurMax = nbFiges;
+    }
+    return 0;
+}
+
+/*
+** i_nbTeintes: the greater of the greatest day-D colour (day D sorted by
+** colour, last vehicle) and the colour of the last frozen vehicle (frozen
+** list sorted by reference rank, last vehicle).  -1 when either list is empty.
+*/
+static int mQuelto_calculerNbTeintes(InstancePb *instance)
+{
+    list_trier(&instance->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);
+    const Vehicule *dernierJ =
+        static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, instance->i_longFilm - 1));
+    if (dernierJ == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    list_trier(&instance->l_vehFiges, mQuelto_comparerVehRangSeq);
+    int32_t nbFiges = list_length(&instance->l_vehFiges);
+    const Vehicule *dernierFige = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehFiges, nbFiges - 1));
+    if (dernierFige == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->i_nbTeintes = dernierJ->i_teinte > dernierFige->i_teinte ? dernierJ->i_teinte : dernierFige->i_teinte;
+    return 0;
+}
+
+/*
+** i_nbMinimalPurges: day D sorted by colour again; counts the places where a
+** new batch must start, either for a new colour or because the batch of the
+** same colour would pass i_longMaxRafTeintes.  -1 on a failed list access.
+*/
+static int mQuelto_calculerNbMinimalPurges(InstancePb *instance)
+{
+    list_trier(&instance->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);
+    int32_t nb = 0;
+    int64_t rafale = 1;
+    for (int32_t i = 1; i < instance->i_longFilm; i++) {
+        const Vehicule *prec = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, i - 1));
+        const Vehicule *cour = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, i));
+        if (prec == nullptr || cour == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        if (cour->i_teinte == prec->i_teinte) {
+            rafale++;
+            if (rafale <= instance->i_longMaxRafTeintes) continue;
+        }
+        rafale = 1;
+        nb++;
+    }
+    instance->i_nbMinimalPurges = nb;
+    return 0;
+}
+
+/*
+** Per constraint of one priority, the truncated whole percentage of day-D
+** vehicles carrying its option.  The low priority array stays null when there
+** is no low priority constraint.  -1 on allocation or list failure.
+*/
+static int mQuelto_calculerPourcentages(InstancePb *instance, bool prio)
+{
+    int32_t nbEcarts = prio ? instance->i_nbEcartsPrio : instance->i_nbEcartsNonPrio;
+    double **cible = prio ? &instance->d_vectPourcentVehEcPrio : &instance->d_vectPourcentVehEcNonPrio;
+    if (!prio && nbEcarts == 0) {
+        *cible = nullptr;
+        return 0;
+    }
+    double *pourcents = static_cast<double *>(mQuelto_allouer(nbEcarts, sizeof(double)));
+    if (pourcents == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    *cible = pourcents;
+    if (nbEcarts > 0 && instance->i_longFilm <= 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    for (int32_t k = 0; k < nbEcarts; k++) {
+        int64_t n = 0;
+        for (int32_t r = 0; r < instance->i_longFilm; r++) {
+            const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
+            if (v == nullptr || mQuelto_drapeaux(v, prio) == nullptr) {
+                QUELTO_ERREUR_INTERNE();
+                return -1;
+            }
+            if (mQuelto_drapeaux(v, prio)[k] == 1) n++;
+        }
+        pourcents[k] = static_cast<double>((n * 100) / instance->i_longFilm);
+    }
+    return 0;
+}
+
+/*
+** i_vectNbVehParNbEcarts[c]: the number of day-D vehicles carrying exactly c
+** options, both priorities together.  -1 on allocation or list failure.
+*/
+static int mQuelto_calculerNbVehParNbEcarts(InstancePb *instance)
+{
+    int64_t nbEntrees = static_cast<int64_t>(instance->i_nbEcartsPrio) + instance->i_nbEcartsNonPrio + 1;
+    int32_t *compte = static_cast<int32_t *>(mQuelto_allouer(nbEntrees, sizeof(int32_t)));
+    if (compte == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->i_vectNbVehParNbEcarts = compte;
+    for (int32_t r = 0; r < instance->i_longFilm; r++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
+        if (v == nullptr || (instance->i_nbEcartsPrio > 0 && v->i_vectBoolEcPrio == nullptr) ||
+            (instance->i_nbEcartsNonPrio > 0 && v->i_vectBoolEcNonPrio == nullptr)) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        int64_t c = 0;
+        for (int32_t k = 0; k < instance->i_nbEcartsPrio; k++) c += v->i_vectBoolEcPrio[k] == 1;
+        for (int32_t k = 0; k < instance->i_nbEcartsNonPrio; k++) c += v->i_vectBoolEcNonPrio[k] == 1;
+        compte[c]++;
+    }
+    return 0;
+}
+
+/*
+** Step 1 of preparation: sizes (the two constraint counts are published for
+** the comparators), greatest denominator, frozen sufficiency, number of
+** colours, lower bound of colour changes, percentages and option counts.
+** 0, or -1 on an internal error (an empty day D or day D-1 included).
+*/
+int mQuelto_majIndicesInInstancePb(InstancePb *instance)
+{
+    if (instance == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    int32_t longFilm = list_length(&instance->l_vehAOrdonnancer);
+    int32_t nbPrio = list_length(&instance->l_ecartsPrio);
+    int32_t nbNonPrio = list_length(&instance->l_ecartsNonPrio);
+    if (longFilm < 0 || nbPrio < 0 || nbNonPrio < 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->i_longFilm = longFilm;
+    instance->i_nbEcartsPrio = nbPrio;
+    instance->i_nbEcartsNonPrio = nbNonPrio;
+    g_QueltoNbEcartsPrio = nbPrio;
+    g_QueltoNbEcartsNonPrio = nbNonPrio;
+
+    if (mQuelto_calculerDenominateurMax(instance) != 0) return -1;
+    if (mQuelto_verifierSuffisanceFiges(instance) != 0) return -1;
+    if (mQuelto_calculerNbTeintes(instance) != 0) return -1;
+    if (mQuelto_calculerNbMinimalPurges(instance) != 0) return -1;
+    if (mQuelto_calculerPourcentages(instance, true) != 0) return -1;
+    if (mQuelto_calculerPourcentages(instance, false) != 0) return -1;
+    return mQuelto_calculerNbVehParNbEcarts(instance);
+}
+
+/* ------------------------------------------------------------------------ */
+/* Preparation, step 2: weights                                             */
+/* ------------------------------------------------------------------------ */
+
+/*
+** The weight of each objective by its position in the objectives file; an
+** unlisted objective weighs 0.0, a later position with the same code wins,
+** an unknown code gets S_MSG_ERR_0008 in the trace log.  Only the positions
+** that the record can hold (0..2) are read.  Always 0 (-1 without instance).
+*/
+int mQuelto_majPoidsObjectifsInInstancePb(InstancePb *instance)
+{
+    if (instance == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->d_poidsEcPrio = 0.0;
+    instance->d_poidsEcNonPrio = 0.0;
+    instance->d_poidsPurges = 0.0;
+    int32_t nbObjectifs = instance->i_nbObjectifs;
+    if (nbObjectifs > QUELTO_NB_MAX_OBJECTIFS) nbObjectifs = QUELTO_NB_MAX_OBJECTIFS;
+    for (int32_t i = 0; i < nbObjectifs; i++) {
+        double poids = QUELTO_POIDS_PAR_POSITION[i];
+        switch (instance->i_codesObjectifs[i]) {
+        case QUELTO_OBJ_ECARTS_PRIO: instance->d_poidsEcPrio = poids; break;
+        case QUELTO_OBJ_ECARTS_NON_PRIO: instance->d_poidsEcNonPrio = poids; break;
+        case QUELTO_OBJ_TEINTES: instance->d_poidsPurges = poids; break;
+        default: {
+            char msg[QUELTO_LONG_MSG];
+            snprintf(msg, sizeof msg,
+                     "\nS_MSG_ERR_0008 : mQuelto_majPoidsObjectifsInInstancePb : %d-th optimization objective (%d) invalid !!\n",
+                     i + 1, instance->i_codesObjectifs[i]);
+            mQuelto_tracer(msg);
+            break;
+        }
+        }
+    }
+    return 0;
+}
+
+/* ------------------------------------------------------------------------ */
+/* Preparation, step 3: families                                            */
+/* ------------------------------------------------------------------------ */
+
+/*
+** Fill a blank family from its first vehicle premier, of rank rang in
+** l_vehAOrdonnancer: room for i_longFilm ranks, copies of both flag vectors
+** (verified against their source), colour, first rank, size 1.
+** 0, or -1 on allocation failure, bad arguments or a copy that differs.
+*/
+int mQuelto_initFamille(int32_t rang, const Vehicule *premier, Famille *famille, InstancePb *instance)
+{
+    if (premier == nullptr || famille == nullptr || instance == nullptr ||
+        (instance->i_nbEcartsPrio > 0 && premier->i_vectBoolEcPrio == nullptr) ||
+        (instance->i_nbEcartsNonPrio > 0 && premier->i_vectBoolEcNonPrio == nullptr)) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    famille->i_vectRangVeh = static_cast<int32_t *>(mQuelto_allouer(instance->i_longFilm, sizeof(int32_t)));
+    famille->i_vectBoolEcPrio = static_cast<int32_t *>(mQuelto_allouer(instance->i_nbEcartsPrio, sizeof(int32_t)));
+    famille->i_vectBoolEcNonPrio =
+        static_cast<int32_t *>(mQuelto_allouer(instance->i_nbEcartsNonPrio, sizeof(int32_t)));
+    if (famille->i_vectRangVeh == nullptr || famille->i_vectBoolEcPrio == nullptr ||
+        famille->i_vectBoolEcNonPrio == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    famille->i_teinte = premier->i_teinte;
+    for (int32_t k = 0; k < instance->i_nbEcartsPrio; k++) famille->i_vectBoolEcPrio[k] = premier->i_vectBoolEcPrio[k];
+    for (int32_t k = 0; k < instance->i_nbEcartsNonPrio; k++)
+        famille->i_vectBoolEcNonPrio[k] = premier->i_vectBoolEcNonPrio[k];
+    famille->i_vectRangVeh[0] = rang;
+    famille->i_nbVeh = 1;
+    for (int32_t k = 0; k < instance->i_nbEcartsPrio; k++) {
+        if (famille->i_vectBoolEcPrio[k] != premier->i_vectBoolEcPrio[k]) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+    }
+    for (int32_t k = 0; k < instance->i_nbEcartsNonPrio; k++) {
+        if (famille->i_vectBoolEcNonPrio[k] != premier->i_vectBoolEcNonPrio[k]) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+    }
+    return 0;
+}
+
+/*
+** The family key chosen by the weights, or null (with S_MSG_ERR_0030
+** reported) when no objective carries a weight.
+*/
+static LIST_FCMP mQuelto_choisirCleFamille(const InstancePb *instance)
+{
+    bool poidsEcarts = instance->d_poidsEcPrio > 0.0 || instance->d_poidsEcNonPrio > 0.0;
+    bool poidsPurges = instance->d_poidsPurges > 0.0;
+    if (poidsPurges && poidsEcarts) return mQuelto_comparerVehTeinteEcarts;
+    if (poidsEcarts) return mQuelto_comparerVehEcarts;
+    if (poidsPurges) return mQuelto_comparerVehTeinte;
+    OSupTrace_Report(APPLI_SOURCE, __LINE__, nullptr, 0, "%s",
+                     "\nS_MSG_ERR_0030 : mQuelto_majFamillesInInstancePb : there is no weigth on optimization objectives !!\n");
+    return nullptr;
+}
+
+/*
+** Append a blank family and fill it from vehicle v of rank rang.  The new
+** family, or null on failure (reported).
+*/
+static Famille *mQuelto_ajouterFamille(InstancePb *instance, int32_t rang, const Vehicule *v)
+{
+    Famille vierge{nullptr, -1, -1, nullptr, nullptr};
+    if (list_append(&instance->l_familles, &vierge, 0) != 1) {
+        QUELTO_ERREUR_INTERNE();
+        return nullptr;
+    }
+    Famille *f = static_cast<Famille *>(list_element(&instance->l_familles, list_length(&instance->l_familles) - 1));
+    if (f == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return nullptr;
+    }
+    if (mQuelto_initFamille(rang, v, f, instance) != 0) return nullptr;
+    return f;
+}
+
+/*
+** The rank (order of appending) of the element at position indice of the
+** primary index of l.  0, or -1 on a failed conversion (reported).
+*/
+static int mQuelto_rangFromIndice(const LIST *l, int32_t indice, int32_t *rang)
+{
+    int handle = -1;
+    int r = -1;
+    if (list_handle_from_indice(l, indice, &handle) != 1 || list_rang_from_handle(l, handle, &r) != 1 || r < 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    *rang = r;
+    return 0;
+}
+
+/*
+** Sizes of the families into i_vectVFam and i_nbFamilles; S_MSG_ERR_0025 and
+** -1 when they do not add up to i_longFilm.
+*/
+static int mQuelto_recenserFamilles(InstancePb *instance)
+{
+    int32_t nbFamilles = list_length(&instance->l_familles);
+    if (nbFamilles < 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->i_nbFamilles = nbFamilles;
+    instance->i_vectVFam = static_cast<int32_t *>(mQuelto_allouer(nbFamilles, sizeof(int32_t)));
+    if (instance->i_vectVFam == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    int64_t total = 0;
+    for (int32_t f = 0; f < nbFamilles; f++) {
+        const Famille *fam = static_cast<const Famille *>(list_element(&instance->l_familles, f));
+        if (fam == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        instance->i_vectVFam[f] = fam->i_nbVeh;
+        total += fam->i_nbVeh;
+    }
+    if (total != instance->i_longFilm) {
+        char msg[QUELTO_LONG_MSG];
+        snprintf(msg, sizeof msg,
+                 "\nS_MSG_ERR_0025 : mQuelto_majFamillesInInstancePb : le total (%d) des veh presents dans les familles "
+                 "est different du nb de veh \xe0"
+                 " ordonnancer (%d) !!\n",
+                 mQuelto_saturer(total), instance->i_longFilm);
+        OSupTrace_Report(APPLI_SOURCE, __LINE__, nullptr, 0, "%s", msg);
+        return -1;
+    }
+    return 0;
+}
+
+/*
+** Step 3 of preparation: sort day D by the family key that the weights
+** choose and cut the sorted walk into families of vehicles equal under it.
+** 0, or -1 (S_MSG_ERR_0030 when no weight, S_MSG_ERR_0025, internal errors).
+*/
+int mQuelto_majFamillesInInstancePb(InstancePb *instance)
+{
+    if (instance == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    list_init(&instance->l_familles, 0, 0, static_cast<int>(sizeof(Famille)), nullptr);
+    LIST_FCMP cle = mQuelto_choisirCleFamille(instance);
+    if (cle == nullptr) return -1;
+    LIST *l = &instance->l_vehAOrdonnancer;
+    list_trier(l, cle);
+
+    const Vehicule *prec = nullptr;
+    Famille *courante = nullptr;
+    for (int32_t i = 0; i < instance->i_longFilm; i++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element_trie(l, i));
+        int32_t rang = -1;
+        if (v == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        if (mQuelto_rangFromIndice(l, i, &rang) != 0) return -1;
+        if (i == 0 || cle(prec, v) != 0) {
+            courante = mQuelto_ajouterFamille(instance, rang, v);
+            if (courante == nullptr) return -1;
+        } else {
+            if (courante->i_nbVeh < 0 || courante->i_nbVeh >= instance->i_longFilm) {
+                QUELTO_ERREUR_INTERNE();
+                return -1;
+            }
+            courante->i_vectRangVeh[courante->i_nbVeh] = rang;
+            courante->i_nbVeh++;
+        }
+        prec = v;
+    }
+    return mQuelto_recenserFamilles(instance);
+}
+
+/* ------------------------------------------------------------------------ */
+/* Preparation, step 4: frozen history                                      */
+/* ------------------------------------------------------------------------ */
+
+/*
+** The option flag matrix of one priority over the frozen history: one row of
+** H entries per constraint.  Stays null for the low priority when there is no
+** low priority constraint.  -1 on allocation or list failure.
+*/
+static int mQuelto_remplirHistorique(InstancePb *instance, bool prio, int32_t h)
+{
+    int32_t nbEcarts = prio ? instance->i_nbEcartsPrio : instance->i_nbEcartsNonPrio;
+    int32_t ***cible = prio ? &instance->i_matBoolEcPrioVehFiges : &instance->i_matBoolEcNonPrioVehFiges;
+    if (!prio && nbEcarts == 0) {
+        *cible = nullptr;
+        return 0;
+    }
+    int32_t **mat = static_cast<int32_t **>(mQuelto_allouer(nbEcarts, sizeof(int32_t *)));
+    if (mat == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    *cible = mat;
+    for (int32_t k = 0; k < nbEcarts; k++) {
+        mat[k] = static_cast<int32_t *>(mQuelto_allouer(h, sizeof(int32_t)));
+        if (mat[k] == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+    }
+    for (int32_t j = 0; j < h; j++) {
+        const Vehicule *v =
+            static_cast<const Vehicule *>(list_element(&instance->l_vehFiges, instance->i_vectRangVehFiges[j]));
+        if (v == nullptr || (nbEcarts > 0 && mQuelto_drapeaux(v, prio) == nullptr)) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        for (int32_t k = 0; k < nbEcarts; k++) mat[k][j] = mQuelto_drapeaux(v, prio)[k];
+    }
+    return 0;
+}
+
+/*
+** Step 4 of preparation: with the frozen list sorted by reference rank, the
+** history is its last H = i_denominateurMax - 1 vehicles, oldest first: their
+** ranks in l_vehFiges and their option flags per constraint.
+** 0, or -1 on an internal error.
+*/
+int mQuelto_majVehFigesInInstancePb(InstancePb *instance)
+{
+    if (instance == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    LIST *l = &instance->l_vehFiges;
+    list_trier(l, mQuelto_comparerVehRangSeq);
+    int32_t nbFiges = list_length(l);
+    int32_t h = instance->i_denominateurMax - 1;
+    if (nbFiges < 0 || h < 0 || h > nbFiges) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->i_vectRangVehFiges = static_cast<int32_t *>(mQuelto_allouer(h, sizeof(int32_t)));
+    if (instance->i_vectRangVehFiges == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    for (int32_t j = 0; j < h; j++) {
+        if (mQuelto_rangFromIndice(l, nbFiges - h + j, &instance->i_vectRangVehFiges[j]) != 0) return -1;
+    }
+    if (mQuelto_remplirHistorique(instance, true, h) != 0) return -1;
+    return mQuelto_remplirHistorique(instance, false, h);
+}
+
+/* ------------------------------------------------------------------------ */
+/* Preparation, step 5: paint colours                                       */
+/* ------------------------------------------------------------------------ */
+
+/*
+** Step 5 of preparation: i_teintePos_1, the colour of the last frozen vehicle
+** in reference order, and per family a row of i_nbTeintes + 1 colour flags
+** with 1 at the family's colour.  A colour outside 1..i_nbTeintes leaves the
+** row at 0 with S_MSG_ERR_0002 in the trace log.  A row size that does not
+** fit in an int32 (i_nbTeintes = INT32_MAX) is refused as an internal error.
+** 0, or -1 on an internal error.
+*/
+int mQuelto_majRafalesTeintesInInstancePb(InstancePb *instance)
+{
+    if (instance == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    list_trier(&instance->l_vehFiges, mQuelto_comparerVehRangSeq);
+    const Vehicule *dernier = static_cast<const Vehicule *>(
+        list_element_trie(&instance->l_vehFiges, list_length(&instance->l_vehFiges) - 1));
+    if (dernier == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->i_teintePos_1 = dernier->i_teinte;
+
+    int64_t tailleLigne = static_cast<int64_t>(instance->i_nbTeintes) + 1;
+    if (tailleLigne > std::numeric_limits<int32_t>::max()) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    if (tailleLigne < 1) tailleLigne = 1;
+    int32_t nbFamilles = list_length(&instance->l_familles);
+    if (nbFamilles < 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    instance->i_matBoolTeinte = static_cast<int32_t **>(mQuelto_allouer(nbFamilles, sizeof(int32_t *)));
+    if (instance->i_matBoolTeinte == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    for (int32_t f = 0; f < nbFamilles; f++) {
+        const Famille *fam = static_cast<const Famille *>(list_element(&instance->l_familles, f));
+        if (fam == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        int32_t *ligne = static_cast<int32_t *>(mQuelto_allouer(tailleLigne, sizeof(int32_t)));
+        if (ligne == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        instance->i_matBoolTeinte[f] = ligne;
+        if (fam->i_teinte >= 1 && fam->i_teinte <= instance->i_nbTeintes) {
+            ligne[fam->i_teinte] = 1;
+        } else {
+            char msg[QUELTO_LONG_MSG];
+            snprintf(msg, sizeof msg,
+                     "\nS_MSG_ERR_0002 : mQuelto_majRafalesTeintesInInstancePb : la teinte caisse (%d) de la famille %d est invalide !!\n",
+                     fam->i_teinte, f);
+            mQuelto_tracer(msg);
+        }
+    }
+    return 0;
+}
+
+/* ------------------------------------------------------------------------ */
+/* Preparation: entry point                                                 */
+/* ------------------------------------------------------------------------ */
+
+/* Every constraint of both lists can be fetched by rank.  0 or -1. */
+static int mQuelto_verifierEcarts(const InstancePb *instance)
+{
+    for (int32_t k = 0; k < instance->i_nbEcartsPrio; k++) {
+        if (list_element(&instance->l_ecartsPrio, k) == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+    }
+    for (int32_t k = 0; k < instance->i_nbEcartsNonPrio; k++) {
+        if (list_element(&instance->l_ecartsNonPrio, k) == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+    }
+    return 0;
+}
+
+/*
+** Prepare a read instance: counts, weights, families, frozen history, colour
+** figures, the reference's results record, then a check of the constraint
+** lists.  Stops at the first step that fails.  0 or -1.
+*/
+int Quelto_majInstancePb(InstancePb *instance)
+{
+    if (instance == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    if (mQuelto_majIndicesInInstancePb(instance) != 0) return -1;
+    if (mQuelto_majPoidsObjectifsInInstancePb(instance) != 0) return -1;
+    if (mQuelto_majFamillesInInstancePb(instance) != 0) return -1;
+    if (mQuelto_majVehFigesInInstancePb(instance) != 0) return -1;
+    if (mQuelto_majRafalesTeintesInInstancePb(instance) != 0) return -1;
+    if (Quelto_initIndicateursSolution(instance, &instance->indicateursSeqInitiale) != 0) return -1;
+    return mQuelto_verifierEcarts(instance);
+}
+
+/* ------------------------------------------------------------------------ */
+/* Results record                                                           */
+/* ------------------------------------------------------------------------ */
+
+/*
+** Initialise a results record for the instance: zero-filled violation arrays
+** (one entry per constraint; no constraint still gives a usable array) and
+** the "not evaluated" values.  The names and d_note are not touched.
+** 0, or -1 on allocation failure or missing arguments.
+*/
+int Quelto_initIndicateursSolution(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    if (instance == nullptr || indicateurs == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    indicateurs->i_vectNbViolEcPrio = static_cast<int32_t *>(mQuelto_allouer(instance->i_nbEcartsPrio, sizeof(int32_t)));
+    if (indicateurs->i_vectNbViolEcPrio == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    indicateurs->i_vectNbViolEcNonPrio =
+        static_cast<int32_t *>(mQuelto_allouer(instance->i_nbEcartsNonPrio, sizeof(int32_t)));
+    if (indicateurs->i_vectNbViolEcNonPrio == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    indicateurs->i_nbPurges = -1;
+    indicateurs->d_longMoyRafales = -1.0;
+    indicateurs->i_flagLongMaxRafTeintesOk = 1;
+    indicateurs->i_teinteRafaleTropLongue = -1;
+    indicateurs->i_longRafaleTropLongue = -1;
+    indicateurs->i_flagRapportComplet = 1;
+    indicateurs->i_nbViolEcPrio = -1;
+    indicateurs->i_nbViolEcNonPrio = -1;
+    return 0;
+}
+
+/* ------------------------------------------------------------------------ */
+/* Evaluation: ratio constraints                                            */
+/* ------------------------------------------------------------------------ */
+
+/* The vehicle at position pos of the installed sequence, or null (reported). */
+static const Vehicule *mQuelto_vehiculeEnPosition(const InstancePb *instance, int64_t pos)
+{
+    const Vehicule *v = nullptr;
+    if (pos >= 0 && pos <= std::numeric_limits<int32_t>::max())
+        v = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, static_cast<int>(pos)));
+    if (v == nullptr) QUELTO_ERREUR_INTERNE();
+    return v;
+}
+
+/*
+** *option = 1 when the vehicle at sequence position pos carries the option of
+** constraint k of the priority, else 0.  0, or -1 (reported) when the
+** position is not in the sequence or the vehicle has no flags.
+*/
+static int mQuelto_optionEnPosition(const InstancePb *instance, bool prio, int32_t k, int64_t pos, int64_t *option)
+{
+    const Vehicule *v = mQuelto_vehiculeEnPosition(instance, pos);
+    if (v == nullptr) return -1;
+    const int32_t *drapeaux = mQuelto_drapeaux(v, prio);
+    if (drapeaux == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    *option = drapeaux[k] == 1 ? 1 : 0;
+    return 0;
+}
+
+/* Excess of a window holding nb vehicles with the option, for numerator p. */
+static int64_t mQuelto_exces(int64_t nb, int64_t p)
+{
+    return nb > p ? nb - p : 0;
+}
+
+/*
+** Violations of day-D windows of constraint k (numerator p, denominator q):
+** starts 0..N-p-1, each window holding positions i..min(i+q, N)-1, shorter
+** near the end of day D.  Starts past the end of day D (possible only with
+** p < 0) hold no vehicle and each exceed by -p.  Added to *viol.
+*/
+static int mQuelto_violFenetresJourJ(const InstancePb *instance, bool prio, int32_t k, int64_t p, int64_t q,
+                                     int64_t *viol)
+{
+    int64_t n = instance->i_longFilm;
+    int64_t dernierDebut = n - p - 1;
+    for (int64_t i = 0; i <= dernierDebut && i < n; i++) {
+        int64_t fin = i + q < n ? i + q : n;
+        int64_t nb = 0;
+        for (int64_t pos = i; pos < fin; pos++) {
+            int64_t option = 0;
+            if (mQuelto_optionEnPosition(instance, prio, k, pos, &option) != 0) return -1;
+            nb += option;
+        }
+        *viol = mQuelto_ajouterSature(*viol, mQuelto_exces(nb, p));
+    }
+    if (dernierDebut >= n) *viol = mQuelto_ajouterSature(*viol, (dernierDebut - n + 1) * mQuelto_exces(0, p));
+    return 0;
+}
+
+/*
+** Violations of the windows of constraint k that straddle day D-1 and day D:
+** for j' = M-q..M-2, history entries j'..M-2 and day-D positions
+** 0..q-(M-j'), q vehicles in all.  History places before entry 0 (a day D-1
+** shorter than the history needed) count as vehicles without the option.
+** A day D too short for a window is an internal error.  Added to *viol.
+*/
+static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool prio, int32_t k, int64_t p,
+                                             int64_t q, int64_t *viol)
+{
+    int64_t m = instance->i_denominateurMax;
+    int32_t **hist = prio ? instance->i_matBoolEcPrioVehFiges : instance->i_matBoolEcNonPrioVehFiges;
+    for (int64_t jp = m - q; jp <= m - 2; jp++) {
+        int64_t nb = 0;
+        for (int64_t j = jp < 0 ? 0 : jp; j <= m - 2; j++) {
+            if (hist == nullptr || hist[k] == nullptr) {
+                QUELTO_ERREUR_INTERNE();
+                return -1;
+            }
+            nb += hist[k][j] == 1;
+        }
+        for (int64_t pos = 0; pos <= q - (m - jp); pos++) {
+            int64_t option = 0;
+            if (mQuelto_optionEnPosition(instance, prio, k, pos, &option) != 0) return -1;
+            nb += option;
+        }
+        *viol = mQuelto_ajouterSature(*viol, mQuelto_exces(nb, p));
+    }
+    return 0;
+}
+
+/*
+** Violations of every constraint of one priority into the record's array
+** and total.  0, or -1 on an internal error (entries already written stay).
+*/
+static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolution *indicateurs, bool prio)
+{
+    if (instance == nullptr || indicateurs == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    LIST *l = prio ? &instance->l_ecartsPrio : &instance->l_ecartsNonPrio;
+    int32_t nbEcarts = prio ? instance->i_nbEcartsPrio : instance->i_nbEcartsNonPrio;
+    int32_t *vectViol = prio ? indicateurs->i_vectNbViolEcPrio : indicateurs->i_vectNbViolEcNonPrio;
+    if (nbEcarts > 0 && vectViol == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    int64_t total = 0;
+    for (int32_t k = 0; k < nbEcarts; k++) {
+        const EcartCritere *e = static_cast<const EcartCritere *>(list_element(l, k));
+        if (e == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        int64_t viol = 0;
+        vectViol[k] = 0;
+        int rc = mQuelto_violFenetresJourJ(instance, prio, k, e->i_numerateur, e->i_denominateur, &viol);
+        if (rc == 0) rc = mQuelto_violFenetresChevauchantes(instance, prio, k, e->i_numerateur, e->i_denominateur, &viol);
+        vectViol[k] = mQuelto_saturer(viol);
+        if (rc != 0) return -1;
+        total = mQuelto_ajouterSature(total, vectViol[k]);
+    }
+    if (prio)
+        indicateurs->i_nbViolEcPrio = mQuelto_saturer(total);
+    else
+        indicateurs->i_nbViolEcNonPrio = mQuelto_saturer(total);
+    return 0;
+}
+
+/* Violations of the high priority constraints.  0 or -1. */
+int mQuelto_calculerNbViolEcartsPrio(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, true);
+}
+
+/* Violations of the low priority constraints.  0 or -1. */
+int mQuelto_calculerNbViolEcartsNonPrio(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, false);
+}
+
+/* ------------------------------------------------------------------------ */
+/* Evaluation: paint colours                                                */
+/* ------------------------------------------------------------------------ */
+
+/* Record the first batch found longer than the limit. */
+static void mQuelto_noterRafaleTropLongue(IndicateursSolution *indicateurs, int32_t teinte, int64_t longueur)
+{
+    indicateurs->i_flagLongMaxRafTeintesOk = 0;
+    indicateurs->i_teinteRafaleTropLongue = teinte;
+    indicateurs->i_longRafaleTropLongue = mQuelto_saturer(longueur);
+}
+
+/*
+** Batch limit check, only when paint colour changes carry a weight: records
+** the first batch of day-D vehicles of one colour longer than
+** i_longMaxRafTeintes (a batch continuing the last frozen colour counts from
+** position 0).  0, or -1 on an internal error.
+*/
+int mQuelto_verifierLongMaxRafTeintes(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    if (instance == nullptr || indicateurs == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    if (!(instance->d_poidsPurges > 0.0)) return 0;
+    int32_t teintePrec = instance->i_teintePos_1;
+    int64_t longueur = 0;
+    for (int32_t i = 0; i < instance->i_longFilm; i++) {
+        const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
+        if (v == nullptr) return -1;
+        if (v->i_teinte != teintePrec) {
+            if (longueur > instance->i_longMaxRafTeintes) {
+                mQuelto_noterRafaleTropLongue(indicateurs, teintePrec, longueur);
+                return 0;
+            }
+            longueur = 0;
+        }
+        longueur++;
+        teintePrec = v->i_teinte;
+    }
+    if (longueur > instance->i_longMaxRafTeintes) mQuelto_noterRafaleTropLongue(indicateurs, teintePrec, longueur);
+    return 0;
+}
+
+/*
+** Number of colour changes (position 0 compared with the last frozen colour)
+** and N / changes in double precision (+infinity without change).
+** 0, or -1 on an internal error.
+*/
+int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    if (instance == nullptr || indicateurs == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    int32_t teintePrec = instance->i_teintePos_1;
+    int32_t nbPurges = 0;
+    for (int32_t i = 0; i < instance->i_longFilm; i++) {
+        const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
+        if (v == nullptr) return -1;
+        if (v->i_teinte != teintePrec) nbPurges++;
+        teintePrec = v->i_teinte;
+    }
+    indicateurs->i_nbPurges = nbPurges;
+    if (nbPurges != 0)
+        indicateurs->d_longMoyRafales = static_cast<double>(instance->i_longFilm) / static_cast<double>(nbPurges);
+    else if (instance->i_longFilm > 0)
+        indicateurs->d_longMoyRafales = std::numeric_limits<double>::infinity();
+    else
+        indicateurs->d_longMoyRafales = std::numeric_limits<double>::quiet_NaN();
+    return 0;
+}
+
+/* ------------------------------------------------------------------------ */
+/* Evaluation: entry points                                                 */
+/* ------------------------------------------------------------------------ */
+
+/*
+** The four steps then the mark, on the sequence installed on day D.  A failed
+** step gets a second internal error here.  0 or -1.
+*/
+static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    if (mQuelto_calculerNbViolEcartsPrio(instance, indicateurs) != 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    if (mQuelto_calculerNbViolEcartsNonPrio(instance, indicateurs) != 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    if (mQuelto_verifierLongMaxRafTeintes(instance, indicateurs) != 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    if (mQuelto_calculerNbPurges(instance, indicateurs) != 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    indicateurs->d_note = (indicateurs->i_nbViolEcPrio * instance->d_poidsEcPrio +
+                           indicateurs->i_nbViolEcNonPrio * instance->d_poidsEcNonPrio) +
+                          indicateurs->i_nbPurges * instance->d_poidsPurges;
+    return 0;
+}
+
+/* Evaluate the installed sequence into the instance's own record.  0 or -1. */
+int Quelto_calculerIndicateursSurSeqInitiale(InstancePb *instance)
+{
+    if (instance == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    return mQuelto_evaluerSequence(instance, &instance->indicateursSeqInitiale);
+}
+
+/*
+** Warn (trace log, then standard output) about every day-D vehicle, in rank
+** order, that the candidate left unplaced, then evaluate the installed
+** sequence into indicateurs.  Unplaced vehicles are no failure.  0 or -1.
+*/
+int Quelto_calculerIndicateursSurNumSeqCalcule(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    if (instance == nullptr || indicateurs == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    for (int32_t r = 0; r < instance->i_longFilm; r++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
+        if (v == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        if (v->i_rangSeqCandidat != -1) continue;
+        char msg[QUELTO_LONG_MSG];
+        snprintf(msg, sizeof msg,
+                 "\nS_MSG_ERR_0026 : Quelto_calculerIndicateursSurNumSeqCalcule : le vehicule d'identifiant %s est absent de la solution !!\n",
+                 v->s_ident);
+        mQuelto_tracer(msg);
+        fputs(msg, stdout);
+        fflush(stdout);
+    }
+    return mQuelto_evaluerSequence(instance, indicateurs);
+}
