@@ -1,0 +1,455 @@
+/* Readers of the instance files and of the candidate's solution file, through real files. */
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <cstdio>
+#include <string>
+
+#include "QueltoDecodageLignesFichiers.h"
+#include "QueltoGesDonnees.h"
+#include "testutil.h"
+#include "traces.h"
+
+using testing::internal::CaptureStderr;
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStderr;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+const std::string SRC = "libQuelto/src/QueltoDecodageLignesFichiers";
+
+struct Lecture {
+    int rc;
+    std::string out, err;
+};
+
+template <class F>
+Lecture capturer(F f)
+{
+    CaptureStdout();
+    CaptureStderr();
+    Lecture l{f(), "", ""};
+    l.err = GetCapturedStderr();
+    l.out = GetCapturedStdout();
+    return l;
+}
+
+enum Fichier { ECARTS, LONGMAX, OBJECTIFS, VEHICULES };
+
+/* Write contenu to a file of dir and read it with the reader of that kind. */
+Lecture lire(InstancePb &inst, Fichier type, const testutil::TempDir &dir, const std::string &contenu)
+{
+    std::string chemin = dir / ("f" + std::to_string(type));
+    testutil::ecrireFichier(chemin, contenu);
+    char *champ[] = {inst.s_fichEcartsCriteres, inst.s_fichLongMaxRafTeintes, inst.s_fichObjectifOptim,
+                     inst.s_fichVehicules};
+    snprintf(champ[type], QUELTO_LONG_CHEMIN + 1, "%s", chemin.c_str());
+    int (*lecteur[])(InstancePb *) = {mQuelto_lireFichEcartsCritEtMajInstancePb,
+                                      mQuelto_lireFichLongMaxTeinteEtMajInstancePb,
+                                      mQuelto_lireFichObjectifsEtMajInstancePb, mQuelto_lireFichVehEtMajInstancePb};
+    return capturer([&] { return lecteur[type](&inst); });
+}
+
+const EcartCritere *ecart(InstancePb &inst, bool prio, int r)
+{
+    return static_cast<const EcartCritere *>(list_element(prio ? &inst.l_ecartsPrio : &inst.l_ecartsNonPrio, r));
+}
+
+const Vehicule *veh(LIST &l, int r) { return static_cast<const Vehicule *>(list_element(&l, r)); }
+
+/* Two high and one low priority constraints, as the vehicle tests expect. */
+const std::string ECARTS_2_1 = "ratio;prio;nom;x\n1/2;1;P1;\n1/3;1;P2;\n1/5;0;N1;\n";
+
+}  // namespace
+
+TEST(Ecarts, ReadsConstraintsInFileOrderWithCutNamesAndCrLf)
+{
+    testutil::TempDir dir;
+    InstancePb inst{};
+    Lecture l = lire(inst, ECARTS, dir,
+                     "heading\r\n3/5;1;RC1;1\r\n\r\n1/3;0;RC2;\r\n 2/ 7x;1;ABCDEFGHIJKLMNOPQRSTUVWXY;0;more\r\n");
+    ASSERT_EQ(l.rc, 0) << l.err;
+    ASSERT_EQ(list_length(&inst.l_ecartsPrio), 2);
+    ASSERT_EQ(list_length(&inst.l_ecartsNonPrio), 1);
+    const EcartCritere *a = ecart(inst, true, 0), *b = ecart(inst, false, 0), *c = ecart(inst, true, 1);
+    EXPECT_STREQ(a->s_nomEcart, "RC1");
+    EXPECT_EQ(a->i_numerateur, 3);
+    EXPECT_EQ(a->i_denominateur, 5);
+    EXPECT_DOUBLE_EQ(a->d_ratio, 60.0);
+    EXPECT_EQ(a->i_flagChamp4, 1);
+    EXPECT_EQ(b->i_flagChamp4, 0);
+    EXPECT_DOUBLE_EQ(b->d_ratio, 100.0 / 3);
+    EXPECT_STREQ(c->s_nomEcart, "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(c->i_numerateur, 2);
+    EXPECT_EQ(c->i_denominateur, 7);
+    EXPECT_EQ(c->i_flagChamp4, 0);
+
+    InstancePb vide{};
+    EXPECT_EQ(lire(vide, ECARTS, dir, "heading only\n").rc, 0);
+    EXPECT_EQ(list_length(&vide.l_ecartsPrio), 0);
+    EXPECT_EQ(list_length(&vide.l_ecartsNonPrio), 0);
+}
+
+TEST(Ecarts, RefusalsNameTheLineAndTheField)
+{
+    testutil::TempDir dir;
+    const struct {
+        const char *ligne, *message;
+    } cas[] = {
+        {"3/5;1;RC1", "1 UTILS 00003"},
+        {"3/5;01;RC1;0", "\nS_MSG_ERR_0010 : mQuelto_decodeLigneEcartCritere : priority flag invalid (01) on line (2) !!\n"},
+        {"3/5;1 ;RC1;0", "priority flag invalid (1 ) on line (2)"},
+        {"3/5;;RC1;0", "priority flag invalid () on line (2)"},
+        {"3-5;1;RC1;0", "\nS_MSG_ERR_0034 : mQuelto_decodeLigneEcartCritere : ratio (3-5) invalid on line (2) !!\n"},
+        {"3;1;RC1;0", "ratio (3) invalid"},
+        {"3/0;1;RC1;0", "ratio (3/0) invalid"},
+        {"3 /5;1;RC1;0", "ratio (3 /5) invalid"},
+        {"-1/5;1;RC1;0", "ratio (-1/5) invalid"},
+        {"1/x;1;RC1;0", "ratio (1/x) invalid"},
+    };
+    for (const auto &c : cas) {
+        InstancePb inst{};
+        Lecture l = lire(inst, ECARTS, dir, std::string("h\n") + c.ligne + "\n");
+        EXPECT_EQ(l.rc, -1) << c.ligne;
+        EXPECT_NE(l.err.find(c.message), std::string::npos) << c.ligne << "\n" << l.err;
+        EXPECT_NE(l.err.find(std::string("ligne lue : ]\n")), std::string::npos) << l.err;
+    }
+    /* A ratio is refused before the priority is looked at. */
+    InstancePb inst{};
+    Lecture l = lire(inst, ECARTS, dir, "h\n3/0;7;RC1;0\n");
+    EXPECT_EQ(l.err.find("S_MSG_ERR_0010"), std::string::npos);
+    EXPECT_NE(l.err.find("==TRACEDEBUG([" + SRC + ","), std::string::npos);
+
+    /* The decoder counts non-empty lines, the line reader physical lines. */
+    InstancePb compte{};
+    l = lire(compte, ECARTS, dir, "h\n\n3/5;1;A;0\n\n\n3/5;2;B;0\n");
+    EXPECT_NE(l.err.find("priority flag invalid (2) on line (3) !!"), std::string::npos) << l.err;
+    EXPECT_NE(l.err.find("1 UTILS 00018 erreur de decodage du fichier [ " + dir / "f0" + " ], ligne (6)"),
+              std::string::npos)
+        << l.err;
+    EXPECT_NE(l.err.find("3/5;2;B;0"), std::string::npos);
+    EXPECT_EQ(list_length(&compte.l_ecartsPrio), 1);  /* what was read stays */
+
+    InstancePb absent{};
+    snprintf(absent.s_fichEcartsCriteres, sizeof absent.s_fichEcartsCriteres, "%s", (dir / "none").c_str());
+    l = capturer([&] { return mQuelto_lireFichEcartsCritEtMajInstancePb(&absent); });
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_NE(l.err.find("\nS_MSG_ERR_0009 : mQuelto_lireFichEcartsCritEtMajInstancePb : file (" + dir / "none" +
+                         ") not found !!\n"),
+              std::string::npos);
+}
+
+TEST(Ecarts, RatioReadingAgreesWithFormattedInput)
+{
+    /* Reference: the pattern "%d/%d" of sscanf on texts that cannot overflow. */
+    testutil::TempDir dir;
+    const char *ratios[] = {"3/5", " 3/5", "+3/+5", "3/ 5", "3/5x", "3/5/7", "\t2/-4", "-/5", "3/", "/5",
+                            "", "0/1", "- 3/5", "3/+", "07/010", "3//5", "a3/5", "2/ \t9rest"};
+    for (const char *r : ratios) {
+        int p = 0, q = 0;
+        bool attendu = sscanf(r, "%d/%d", &p, &q) == 2 && q >= 1 && p >= 0;
+        InstancePb inst{};
+        Lecture l = lire(inst, ECARTS, dir, std::string("h\n") + r + ";1;N;\n");
+        ASSERT_EQ(l.rc == 0, attendu) << "[" << r << "]";
+        if (attendu) {
+            EXPECT_EQ(ecart(inst, true, 0)->i_numerateur, p) << r;
+            EXPECT_EQ(ecart(inst, true, 0)->i_denominateur, q) << r;
+        }
+    }
+    InstancePb grand{};
+    ASSERT_EQ(lire(grand, ECARTS, dir, "h\n99999999999/3;0;N;\n").rc, 0);
+    EXPECT_EQ(ecart(grand, false, 0)->i_numerateur, 2147483647);
+}
+
+TEST(LongMax, LastDataLineCountsAndNonPositiveIsRefused)
+{
+    testutil::TempDir dir;
+    const struct {
+        const char *contenu;
+        int rc, limite;
+    } bons[] = {{"h\n4\n6\n", 0, 6}, {"h\n6;abc\n", 0, 6}, {"h\n  +12x\n", 0, 12}, {"h\n99999999999\n", 0, 2147483647}};
+    for (const auto &c : bons) {
+        InstancePb inst{};
+        EXPECT_EQ(lire(inst, LONGMAX, dir, c.contenu).rc, 0) << c.contenu;
+        EXPECT_EQ(inst.i_longMaxRafTeintes, c.limite) << c.contenu;
+    }
+    for (const char *champ : {"0", "-3", "abc", "", "-99999999999"}) {
+        InstancePb inst{};
+        Lecture l = lire(inst, LONGMAX, dir, std::string("h\n") + champ + ";x\n");
+        EXPECT_EQ(l.rc, -1);
+        EXPECT_NE(l.err.find(std::string("\nS_MSG_ERR_0014 : mQuelto_decodeLigneLongMaxTeinte : Limitation on the "
+                                         "upper batch size of paint color batches (") +
+                             champ + ") invalid !!\n"),
+                  std::string::npos)
+            << l.err;
+    }
+    for (const char *contenu : {"", "h\n", "\n\nh\n\n"}) {
+        InstancePb inst{};
+        Lecture l = lire(inst, LONGMAX, dir, contenu);
+        EXPECT_EQ(l.rc, -1);
+        EXPECT_NE(l.err.find("\nS_MSG_ERR_0036 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb : file (" + dir / "f1" +
+                             ") gives no limitation on the upper batch size of paint color batches !!\n"),
+                  std::string::npos)
+            << l.err;
+    }
+    InstancePb absent{};
+    snprintf(absent.s_fichLongMaxRafTeintes, sizeof absent.s_fichLongMaxRafTeintes, "%s", (dir / "x").c_str());
+    Lecture l = capturer([&] { return mQuelto_lireFichLongMaxTeinteEtMajInstancePb(&absent); });
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_NE(l.err.find("S_MSG_ERR_0013 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb : file (" + dir / "x" +
+                         ") not found !!"),
+              std::string::npos);
+}
+
+TEST(Objectifs, PlacesInFileOrderAndRefusals)
+{
+    testutil::TempDir dir;
+    InstancePb inst{};
+    ASSERT_EQ(lire(inst, OBJECTIFS, dir, "h\n1;paint_color_batches\n2;low_priority_level_ratio_constraints;x\n").rc, 0);
+    EXPECT_EQ(inst.i_nbObjectifs, 2);
+    EXPECT_STREQ(inst.s_nomsObjectifs[0], "paint_color_batches");
+    EXPECT_EQ(inst.i_codesObjectifs[0], 3);
+    EXPECT_EQ(inst.i_codesObjectifs[1], 2);
+    EXPECT_EQ(inst.i_codesObjectifs[2], -1);
+    EXPECT_STREQ(inst.s_nomsObjectifs[2], "");
+
+    /* A new reading resets the places; heading only gives no objective. */
+    ASSERT_EQ(lire(inst, OBJECTIFS, dir, "h\n").rc, 0);
+    EXPECT_EQ(inst.i_nbObjectifs, 0);
+    EXPECT_EQ(inst.i_codesObjectifs[0], -1);
+
+    const std::string trois = "h\n;high_priority_level_and_easy_to_satisfy_ratio_constraints\n"
+                              ";high_priority_level_and_difficult_to_satisfy_ratio_constraints\n"
+                              ";paint_color_batches\n";
+    const struct {
+        std::string contenu, message;
+    } cas[] = {
+        {"h\n1;Paint_color_batches\n", "\nS_MSG_ERR_0016 : mQuelto_decodeLigneObjectifs : optimization objective "
+                                       "(Paint_color_batches) invalid !!\n"},
+        {"h\n1;paint_color_batches \n", "optimization objective (paint_color_batches ) invalid"},
+        {"h\npaint_color_batches\n", "1 UTILS 00003"},
+        {trois + "4;low_priority_level_ratio_constraints\n",
+         "\nS_MSG_ERR_0035 : mQuelto_decodeLigneObjectifs : too many optimization objectives, "
+         "(low_priority_level_ratio_constraints) refused !!\n"},
+        {trois + "4;nonsense\n", "optimization objective (nonsense) invalid"},
+    };
+    for (const auto &c : cas) {
+        InstancePb i{};
+        Lecture l = lire(i, OBJECTIFS, dir, c.contenu);
+        EXPECT_EQ(l.rc, -1);
+        EXPECT_NE(l.err.find(c.message), std::string::npos) << l.err;
+    }
+    InstancePb absent{};
+    absent.i_nbObjectifs = 7;
+    snprintf(absent.s_fichObjectifOptim, sizeof absent.s_fichObjectifOptim, "%s", (dir / "x").c_str());
+    Lecture l = capturer([&] { return mQuelto_lireFichObjectifsEtMajInstancePb(&absent); });
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_EQ(absent.i_nbObjectifs, 7);
+    EXPECT_NE(l.err.find("S_MSG_ERR_0015 : mQuelto_lireFichObjectifsEtMajInstancePb : file (" + dir / "x" +
+                         ") not found !!"),
+              std::string::npos);
+}
+
+TEST(Vehicules, DecodesFieldsFlagsAndInterleavedDays)
+{
+    testutil::TempDir dir;
+    InstancePb inst{};
+    ASSERT_EQ(lire(inst, ECARTS, dir, ECARTS_2_1).rc, 0);
+    const std::string longue(40, 'x');
+    Lecture l = lire(inst, VEHICULES, dir,
+                     "date;rang;id;teinte\n\nd1;12;V0042;5;1;0;1\nd2; 3;V7;+2;1abc;0x;0;extra\nd1;1;" + longue +
+                         ";1;0;0;0\r\nd2;4;V8;1;0;1;1\n");
+    ASSERT_EQ(l.rc, 0) << l.err;
+    EXPECT_STREQ(inst.s_jourJMoins1, "d1");
+    EXPECT_STREQ(inst.s_jourJ, "d2");
+    ASSERT_EQ(list_length(&inst.l_vehFiges), 2);
+    ASSERT_EQ(list_length(&inst.l_vehAOrdonnancer), 2);
+    const Vehicule *v = veh(inst.l_vehFiges, 0);
+    EXPECT_STREQ(v->s_date, "d1");
+    EXPECT_STREQ(v->s_ident, "V0042");
+    EXPECT_EQ(v->i_rangSeq, 12);
+    EXPECT_EQ(v->i_teinte, 5);
+    EXPECT_EQ(v->i_rangSeqCandidat, -1);
+    EXPECT_EQ(v->i_vectBoolEcPrio[0], 1);
+    EXPECT_EQ(v->i_vectBoolEcPrio[1], 0);
+    EXPECT_EQ(v->i_vectBoolEcNonPrio[0], 1);
+    EXPECT_EQ(std::string(veh(inst.l_vehFiges, 1)->s_ident), longue.substr(0, 30));
+    v = veh(inst.l_vehAOrdonnancer, 0);
+    EXPECT_EQ(v->i_rangSeq, 3);
+    EXPECT_EQ(v->i_teinte, 2);
+    EXPECT_EQ(v->i_vectBoolEcPrio[0], 1);
+    EXPECT_EQ(v->i_vectBoolEcPrio[1], 0);
+    EXPECT_EQ(v->i_vectBoolEcNonPrio[0], 0);
+    EXPECT_EQ(veh(inst.l_vehAOrdonnancer, 1)->i_vectBoolEcNonPrio[0], 1);
+
+    /* One date only: every vehicle is frozen.  No constraint: four fields suffice. */
+    InstancePb seul{};
+    ASSERT_EQ(lire(seul, ECARTS, dir, "h\n").rc, 0);
+    ASSERT_EQ(lire(seul, VEHICULES, dir, "h\nd5;1;A;1\nd5;2;B;1\n").rc, 0);
+    EXPECT_EQ(list_length(&seul.l_vehFiges), 2);
+    EXPECT_EQ(list_length(&seul.l_vehAOrdonnancer), 0);
+    EXPECT_STREQ(seul.s_jourJ, "");
+}
+
+TEST(Vehicules, RefusalsInTheOrderOfTheChecks)
+{
+    testutil::TempDir dir;
+    const std::string pre = "\nS_MSG_ERR_00";
+    const struct {
+        std::string lignes, message;
+    } cas[] = {
+        {"d1;1;A;1;1;1", "1 UTILS 00003"},
+        {"d1;1;A", "1 UTILS 00003"},
+        {"d1;0;A;0;1;1;1", pre + "23 : mQuelto_decodeLigneVeh : the vehicle from line (2) has an invalid sequence "
+                                 "rank (0) !!\n"},
+        {"d1;abc;A;1;1;1;1", "invalid sequence rank (abc)"},
+        {"d1;1;A;-2;1;1;1", pre + "24 : mQuelto_decodeLigneVeh : the vehicle from line (2) has an invalid paint "
+                                  "color (-2) !!\n"},
+        {";1;A;1;1;1;1", pre + "37 : mQuelto_decodeLigneVeh : the vehicle from line (2) has an empty date !!\n"},
+        {"d2;1;A;1;1;1;1\nd3;1;B;1;1;1;1\nd4;1;C;1;1;1;1",
+         pre + "18 : mQuelto_decodeLigneVeh : the vehicle from line (4) has an invalid date (d4) : day D-1 = d2 and "
+               "day D = d3 !!\n"},
+        {"d2;1;A;1;1;1;1\n\nd3;1;B;1;1;1;1\nd1;1;C;1;1;1;1", "line (4) has an invalid date (d1) : day D-1 = d2 and day D = d3"},
+        {"d2;1;A;1;1;1;1\nd1;1;C;1;1;1;1", "invalid date (d1) : day D-1 = d2 and day D =  !!"},
+        {"d2;1;A;1;1;1;1\n;1;C;1;1;1;1", "line (3) has an invalid date () : day D-1 = d2 and day D =  !!"},
+        {"d1;1;A;1;;1;1", pre + "21 : mQuelto_decodeLigneVeh : the vehicle from line (2) has an invalid flag () on "
+                                "the 1-th high priority level ratio constraint  !!\n"},
+        {"d1;1;A;1;1; 1;1", "invalid flag ( 1) on the 2-th high priority"},
+        {"d1;1;A;1;1;1;x", pre + "22 : mQuelto_decodeLigneVeh : the vehicle from line (2) has an invalid flag (x) on "
+                                 "the 1-th low priority level ratio constraint !!\n"},
+    };
+    for (const auto &c : cas) {
+        InstancePb inst{};
+        ASSERT_EQ(lire(inst, ECARTS, dir, ECARTS_2_1).rc, 0);
+        Lecture l = lire(inst, VEHICULES, dir, "h\n" + c.lignes + "\n");
+        EXPECT_EQ(l.rc, -1) << c.lignes;
+        EXPECT_NE(l.err.find(c.message), std::string::npos) << c.lignes << "\n" << l.err;
+    }
+    /* Rank and colour both invalid: the rank only; physical line in 00018. */
+    InstancePb inst{};
+    ASSERT_EQ(lire(inst, ECARTS, dir, ECARTS_2_1).rc, 0);
+    Lecture l = lire(inst, VEHICULES, dir, "h\n\nd1;0;A;0;1;1;1\n");
+    EXPECT_EQ(l.err.find("S_MSG_ERR_0024"), std::string::npos);
+    EXPECT_NE(l.err.find("ligne (3), ligne lue : "), std::string::npos);
+    EXPECT_NE(l.err.find("==>[d1;0;A;0;1;1;1]"), std::string::npos) << l.err;
+
+    InstancePb absent{};
+    snprintf(absent.s_fichVehicules, sizeof absent.s_fichVehicules, "%s", (dir / "x").c_str());
+    l = capturer([&] { return mQuelto_lireFichVehEtMajInstancePb(&absent); });
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_NE(l.err.find("\nS_MSG_ERR_0017 : mQuelto_lireFichVehEtMajInstancePb : file (" + dir / "x" +
+                         ") not found !!\n"),
+              std::string::npos);
+}
+
+namespace {
+
+const std::string W = "W" + std::string(39, 'w');
+
+/* Day-D vehicles V3, V1, V2 and W (40 characters, stored cut), frozen F1; sorted by ident. */
+void preparerSolution(InstancePb &inst, const testutil::TempDir &dir)
+{
+    ASSERT_EQ(lire(inst, ECARTS, dir, "h\n").rc, 0);
+    ASSERT_EQ(lire(inst, VEHICULES, dir, "h\nd1;1;F1;1\nd2;3;V3;1\nd2;1;V1;1\nd2;2;V2;1\nd2;4;" + W + ";1\n").rc, 0);
+    snprintf(inst.s_nomInstance, sizeof inst.s_nomInstance, "inst");
+    inst.i_longFilm = list_length(&inst.l_vehAOrdonnancer);
+    list_trier(&inst.l_vehAOrdonnancer, mQuelto_comparerVehIdent);
+}
+
+int rangCandidat(InstancePb &inst, int r) { return veh(inst.l_vehAOrdonnancer, r)->i_rangSeqCandidat; }
+
+Lecture lireSolution(InstancePb &inst, const testutil::TempDir &dir, const std::string &contenu)
+{
+    testutil::ecrireFichier(dir / "sol", contenu);
+    return capturer([&] { return mQuelto_lireFichSeqSolutionEtMajInstancePb(&inst, (dir / "sol").c_str()); });
+}
+
+}  // namespace
+
+TEST(Solution, RanksWarningsAndSkippedLines)
+{
+    testutil::TempDir dir;
+    InstancePb inst{};
+    preparerSolution(inst, dir);
+    Lecture l = lireSolution(inst, dir, "1;V3\n2;V1\n\n3;V2;x\n4;" + W + "\n5;V1\n3;V1\n5;\nabc;V2\n2;F1\n1;v1\n1;V1 \n3;V3\n");
+    ASSERT_EQ(l.rc, 0) << l.err;
+    EXPECT_EQ(rangCandidat(inst, 0), 1);  /* V3, in append order */
+    EXPECT_EQ(rangCandidat(inst, 1), 2);  /* V1 */
+    EXPECT_EQ(rangCandidat(inst, 2), 3);  /* V2 */
+    EXPECT_EQ(rangCandidat(inst, 3), 4);  /* W, found by its first 30 characters */
+    const std::string p = "\nS_MSG_ERR_00", f = " : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (";
+    const std::string attendu = p + "27" + f + "V1) has an invalid sequence rank (5) !!\n" +
+                                p + "29" + f + "V1) has 2 sequence ranks : (2) and (3) !!\n" +
+                                p + "27" + f + "V2) has an invalid sequence rank (abc) !!\n" +
+                                p + "28" + f + "F1) does not exist in the instance (inst) !!\n" +
+                                p + "28" + f + "v1) does not exist in the instance (inst) !!\n" +
+                                p + "28" + f + "V1 ) does not exist in the instance (inst) !!\n" +
+                                p + "29" + f + "V3) has 2 sequence ranks : (1) and (3) !!\n";
+    EXPECT_EQ(l.out, attendu);
+    EXPECT_EQ(l.err, attendu);  /* the trace log, still the standard error stream */
+
+    /* A new reading starts from -1; an empty file leaves every vehicle unplaced. */
+    EXPECT_EQ(lireSolution(inst, dir, "").rc, 0);
+    for (int r = 0; r < 4; r++) EXPECT_EQ(rangCandidat(inst, r), -1);
+    l = lireSolution(inst, dir, "2;V1\n2;V2\n5\n1;V3\n");
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_EQ(rangCandidat(inst, 1), 2);
+    EXPECT_EQ(rangCandidat(inst, 2), 2);
+    EXPECT_EQ(rangCandidat(inst, 0), -1);
+    EXPECT_NE(l.err.find("1 UTILS 00003"), std::string::npos);
+    EXPECT_NE(l.err.find("ligne (3), ligne lue : "), std::string::npos);
+
+    std::string absent = dir / "none";
+    l = capturer([&] { return mQuelto_lireFichSeqSolutionEtMajInstancePb(&inst, absent.c_str()); });
+    const std::string m = "\nS_MSG_ERR_0017 : mQuelto_lireFichVehEtMajInstancePb : file (" + absent + ") not found !!\n";
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_EQ(l.out, m);
+    EXPECT_NE(l.err.find(m), std::string::npos);
+}
+
+TEST(Solution, TheSameVehicleManyTimesNeedsNoMemoryPerLine)
+{
+    testutil::TempDir dir;
+    InstancePb inst{};
+    preparerSolution(inst, dir);
+    std::string contenu;
+    for (int i = 0; i < 300000; i++) contenu += "1;V2\n";
+    testutil::ecrireFichier(dir / "sol", contenu);
+    ASSERT_EQ(f_set_dbg_logfile_name("/dev/null", "w"), 0);
+    ASSERT_NE(freopen("/dev/null", "w", stdout), nullptr);
+    size_t avant = mallinfo2().uordblks;
+    EXPECT_EQ(mQuelto_lireFichSeqSolutionEtMajInstancePb(&inst, (dir / "sol").c_str()), 0);
+    EXPECT_LT(mallinfo2().uordblks, avant + 100000);
+    EXPECT_EQ(rangCandidat(inst, 2), 1);
+}
+
+TEST(Lecture, FourFilesInOrderStoppingAtTheFirstFailure)
+{
+    testutil::TempDir dir;
+    InstancePb inst{};
+    auto chemin = [&](char *champ, const char *nom, const char *contenu) {
+        testutil::ecrireFichier(dir / nom, contenu);
+        snprintf(champ, QUELTO_LONG_CHEMIN + 1, "%s", (dir / nom).c_str());
+    };
+    chemin(inst.s_fichLongMaxRafTeintes, "lm", "h\n3\n");
+    chemin(inst.s_fichObjectifOptim, "ob", "h\n1;paint_color_batches\n");
+    chemin(inst.s_fichEcartsCriteres, "ec", "h\n1/2;1;P;\n");
+    chemin(inst.s_fichVehicules, "ve", "h\nd1;1;A;1;0\nd2;1;B;2;1\n");
+    Lecture l = capturer([&] { return Quelto_lireFichiersEtMajInstancePb(&inst); });
+    ASSERT_EQ(l.rc, 0) << l.err;
+    EXPECT_EQ(inst.i_longMaxRafTeintes, 3);
+    EXPECT_EQ(inst.i_nbObjectifs, 1);
+    EXPECT_EQ(list_length(&inst.l_vehAOrdonnancer), 1);
+
+    InstancePb echec{};
+    snprintf(echec.s_fichLongMaxRafTeintes, QUELTO_LONG_CHEMIN + 1, "%s", inst.s_fichLongMaxRafTeintes);
+    snprintf(echec.s_fichObjectifOptim, QUELTO_LONG_CHEMIN + 1, "%s", (dir / "none").c_str());
+    echec.i_nbObjectifs = 9;
+    l = capturer([&] { return Quelto_lireFichiersEtMajInstancePb(&echec); });
+    EXPECT_EQ(l.rc, -1);
+    EXPECT_NE(l.err.find("S_MSG_ERR_0015"), std::string::npos);
+    EXPECT_EQ(l.err.find("S_MSG_ERR_0009"), std::string::npos);
+    EXPECT_EQ(echec.i_longMaxRafTeintes, 3);
+}
