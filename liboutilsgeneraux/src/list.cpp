@@ -1,1 +1,684 @@
-// placeholder
+/*
+** The indexed list: storage, growth, access by rank, handle and index, the
+** primary index with its sort, binary search and sorted insertion.
+**
+** Elements are copied into blocks of slots.  A block, once allocated, is never
+** moved or freed, so the address of a stored element stays valid for the life
+** of the list and an element may even be appended from the list's own storage.
+** Growth adds one block and enlarges the small arrays indexed by handle, by
+** rank and by block (see list.h for their invariants); a growth that fails
+** part-way leaves some arrays larger than needed, which is harmless, and never
+** touches capacity, count, the blocks already present or the doubling state.
+**
+** The primary index is an array of ranks.  It exists as soon as it is active
+** and the list has a slot (activation on an empty list defers it to the first
+** growth, which creates it with the other arrays), and it always has capacity
+** entries.  Sorting permutes the CURRENT index order, so the order of equal
+** elements after a sort depends on the order the previous sort left.
+**
+** Counts are 32-bit signed: the list refuses to grow past INT32_MAX slots (as
+** if memory were exhausted) and every byte size is computed in size_t after a
+** check that the product fits.
+**
+** Failures are recorded in the last-error record with the operation's name as
+** message; list_length, list_append, list_activer_indexe_primaire, list_insert
+** and the growth also write that message to the trace log.
+*/
+#include "list.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "applierrno.h"
+#include "traces.h"
+
+/* ---------------------------------------------------------------------------
+** Failure recording.
+*/
+
+/* Record code with the operation's name, at line of this file. */
+static void list_signaler(const ApplErrno &code, const char *nom, int ligne)
+{
+    appli_set_errno(code, nom, APPLI_SOURCE, ligne);
+}
+
+/* Record as list_signaler and write the same message to the trace log. */
+static void list_signaler_trace(const ApplErrno &code, const char *nom, int ligne)
+{
+    appli_set_errno(code, nom, APPLI_SOURCE, ligne);
+    f_dbg_trace(APPLI_SOURCE, ligne, nullptr, 0, "%s", nom);
+}
+
+static bool list_est_initialisee(const LIST *l)
+{
+    return l->initMarker == LIST_MARQUEUR_INIT;
+}
+
+/* ---------------------------------------------------------------------------
+** Allocation.  Every allocation of the container goes through these two
+** functions so that a test can make the n-th one fail (list_test_limiter_
+** allocations); outside tests they are plain malloc and realloc.
+*/
+
+/* Allocations still allowed to succeed, or -1: no limit. */
+static int32_t s_allocationsPermises = -1;
+
+void list_test_limiter_allocations(int nbPermises)
+{
+    s_allocationsPermises = nbPermises < 0 ? -1 : nbPermises;
+}
+
+static bool list_allocation_permise()
+{
+    if (s_allocationsPermises < 0) return true;
+    if (s_allocationsPermises == 0) {
+        errno = ENOMEM;
+        return false;
+    }
+    --s_allocationsPermises;
+    return true;
+}
+
+/*
+** realloc(p, nb * taille), or null when the product does not fit in size_t.
+** A zero-byte request asks for one byte, since realloc may answer it with null.
+*/
+static void *list_realloc_tableau(void *p, size_t nb, size_t taille)
+{
+    if (taille != 0 && nb > SIZE_MAX / taille) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    if (!list_allocation_permise()) return nullptr;
+    const size_t octets = nb * taille;
+    return realloc(p, octets == 0 ? 1 : octets);
+}
+
+/*
+** Enlarge (or create) array tab to nb entries, keeping its content.  On
+** failure tab is left as it was (still valid) and false is returned.
+*/
+template <typename T>
+static bool list_agrandir(T *&tab, size_t nb)
+{
+    void *p = list_realloc_tableau(tab, nb, sizeof(T));
+    if (p == nullptr) return false;
+    tab = static_cast<T *>(p);
+    return true;
+}
+
+/* ---------------------------------------------------------------------------
+** Storage.
+*/
+
+/* Address of the slot of handle h (0 <= h < capacity). */
+static char *list_adresse_slot(const LIST *l, int32_t h)
+{
+    int32_t b = l->blockOf[h];
+    size_t decalage = static_cast<size_t>(h - l->blockFirst[b]) * static_cast<size_t>(l->elementSize);
+    return l->blocks[b] + decalage;
+}
+
+/* Address of the element of rank r (0 <= r < count). */
+static char *list_adresse_rang(const LIST *l, int32_t r)
+{
+    return list_adresse_slot(l, l->handleAt[r]);
+}
+
+static void list_ecrire_tag(const LIST *l, int32_t r, uint32_t *tagOut)
+{
+    if (tagOut != nullptr) *tagOut = l->tags[r];
+}
+
+/*
+** The number of slots the next growth adds, before the 32-bit bound.  With a
+** positive step: the initial allocation on the first growth (no block yet),
+** the step afterwards, the step again when that number is not positive.
+** Otherwise doubling from 1, bounded by the maximum expansion when one is set.
+*/
+static int64_t list_taille_expansion(const LIST *l)
+{
+    int64_t n;
+    if (l->expansionStep > 0) {
+        n = (l->nbBlocks == 0) ? l->initialAlloc : l->expansionStep;
+        if (n <= 0) n = l->expansionStep;
+    } else {
+        n = (l->lastExpansion > 0) ? 2 * static_cast<int64_t>(l->lastExpansion) : 1;
+        if (l->maxExpansion > 0 && n > l->maxExpansion) n = l->maxExpansion;
+    }
+    return n;
+}
+
+/* Growth failure: EX_MALLOC "list_realloc", recorded and traced; -2. */
+static int list_echec_croissance(int ligne)
+{
+    list_signaler_trace(EX_MALLOC, "list_realloc", ligne);
+    return -2;
+}
+
+/*
+** Add one block of slots (called when capacity == count).  Returns 1, or -2
+** when memory is exhausted or the list would pass INT32_MAX slots; then
+** capacity, count, the blocks and the doubling state are unchanged and every
+** stored element is in place (some arrays may have been enlarged).
+*/
+static int list_realloc(LIST *l)
+{
+    int64_t n = list_taille_expansion(l);
+    if (n > INT32_MAX - static_cast<int64_t>(l->count)) n = INT32_MAX - static_cast<int64_t>(l->count);
+    if (n <= 0) {
+        errno = ENOMEM;
+        return list_echec_croissance(__LINE__);
+    }
+    const int32_t ancien = l->count; /* == capacity: the new block's first handle */
+    const int32_t nouvelleCapacite = static_cast<int32_t>(ancien + n);
+    const size_t nbSlots = static_cast<size_t>(nouvelleCapacite);
+    const size_t nbBlocs = static_cast<size_t>(l->nbBlocks) + 1;
+
+    if (!list_agrandir(l->blocks, nbBlocs) || !list_agrandir(l->blockFirst, nbBlocs)
+        || !list_agrandir(l->blockSize, nbBlocs) || !list_agrandir(l->handleAt, nbSlots)
+        || !list_agrandir(l->rankOf, nbSlots) || !list_agrandir(l->blockOf, nbSlots)
+        || !list_agrandir(l->tags, nbSlots)
+        || (l->primaryActive && !list_agrandir(l->primaryIndex, nbSlots)))
+        return list_echec_croissance(__LINE__);
+
+    char *bloc = static_cast<char *>(list_realloc_tableau(nullptr, static_cast<size_t>(n),
+                                                          static_cast<size_t>(l->elementSize)));
+    if (bloc == nullptr) return list_echec_croissance(__LINE__);
+
+    const int32_t b = l->nbBlocks;
+    l->blocks[b] = bloc;
+    l->blockSize[b] = static_cast<int32_t>(n);
+    l->blockFirst[b] = ancien;
+    for (int32_t s = ancien; s < nouvelleCapacite; s++) {
+        l->handleAt[s] = s;
+        l->rankOf[s] = -1;
+        l->blockOf[s] = b;
+    }
+    l->capacity = nouvelleCapacite;
+    if (l->expansionStep <= 0) l->lastExpansion = static_cast<int32_t>(n);
+    l->nbBlocks = b + 1;
+    return 1;
+}
+
+/* ---------------------------------------------------------------------------
+** Creation, appending, access by rank and handle.
+*/
+
+/*
+** Initialise record l: empty, nothing allocated.  With a comparison function
+** the primary index is active and sorted (its array comes with the first
+** growth).  Returns l; null when l is null, and null with EA_INVPRMS when the
+** element size is negative (the record is then left not initialised).
+*/
+LIST *list_init(LIST *l, int initialAlloc, int expansionStep, int elementSize, LIST_FCMP fcmp)
+{
+    if (l == nullptr) return nullptr;
+    l->initMarker = 0;
+    if (elementSize < 0) {
+        list_signaler(EA_INVPRMS, "list_init", __LINE__);
+        return nullptr;
+    }
+    l->elementSize = elementSize;
+    l->count = 0;
+    l->capacity = 0;
+    l->initialAlloc = initialAlloc;
+    l->expansionStep = expansionStep;
+    l->maxExpansion = 0;
+    l->handleAt = nullptr;
+    l->rankOf = nullptr;
+    l->blockOf = nullptr;
+    l->blockFirst = nullptr;
+    l->blockSize = nullptr;
+    l->nbBlocks = 0;
+    l->lastExpansion = 0;
+    l->blocks = nullptr;
+    l->primaryIndex = nullptr;
+    l->primaryActive = fcmp != nullptr;
+    l->primarySorted = fcmp != nullptr;
+    l->fcmp = fcmp;
+    l->tags = nullptr;
+    l->initMarker = LIST_MARQUEUR_INIT;
+    return l;
+}
+
+/* Count, or -1 (no list: EA_INVPRMS; not initialised).  Traced. */
+int list_length(const LIST *l)
+{
+    static const char nom[] = "list_length";
+    if (l == nullptr) {
+        list_signaler_trace(EA_INVPRMS, nom, __LINE__);
+        return -1;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
+        return -1;
+    }
+    return l->count;
+}
+
+/*
+** Copy elementSize bytes of element into a new slot of rank count, with the
+** low 8 bits of tag.  An active primary index gets the new rank at its end
+** and becomes unsorted.  1; -1 refused (traced); -2 growth failed.
+*/
+int list_append(LIST *l, const void *element, int tag)
+{
+    static const char nom[] = "list_append";
+    if (l == nullptr) {
+        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
+        return -1;
+    }
+    if (element == nullptr) {
+        list_signaler_trace(EA_LIST_OBJ_NULL, nom, __LINE__);
+        return -1;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
+        return -1;
+    }
+    if (l->capacity <= l->count) {
+        int rc = list_realloc(l);
+        if (rc != 1) return rc;
+    }
+    const int32_t r = l->count;
+    const int32_t h = l->handleAt[r];
+    l->rankOf[h] = r;
+    /* The element may be one of this list's own slots: blocks never move. */
+    memcpy(list_adresse_slot(l, h), element, static_cast<size_t>(l->elementSize));
+    l->tags[r] = static_cast<unsigned char>(tag & 0xFF);
+    if (l->primaryIndex != nullptr) {
+        l->primaryIndex[r] = r;
+        l->primarySorted = 0;
+    }
+    l->count = r + 1;
+    return 1;
+}
+
+/* Element of rank, or null (EA_LIST_PT_NULL, NON_INIT, RANG_INV). */
+void *list_element(const LIST *l, int rank, uint32_t *tagOut)
+{
+    static const char nom[] = "list_element";
+    if (l == nullptr) {
+        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
+        return nullptr;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
+        return nullptr;
+    }
+    if (rank < 0 || rank >= l->count) {
+        list_signaler(EA_LIST_RANG_INV, nom, __LINE__);
+        return nullptr;
+    }
+    list_ecrire_tag(l, rank, tagOut);
+    return list_adresse_rang(l, rank);
+}
+
+/*
+** Write the rank of the slot of handle (-1 for a free slot) into rankOut when
+** given.  1, or -1 (PT_NULL, NON_INIT, VIDE without slot, HND_INV).
+*/
+int list_rang_from_handle(const LIST *l, int handle, int *rankOut)
+{
+    static const char nom[] = "list_rang_from_handle";
+    if (l == nullptr) {
+        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
+        return -1;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
+        return -1;
+    }
+    if (l->capacity <= 0) {
+        list_signaler(EA_LIST_VIDE, nom, __LINE__);
+        return -1;
+    }
+    const int32_t dernier = l->blockFirst[l->nbBlocks - 1] + l->blockSize[l->nbBlocks - 1] - 1;
+    if (handle < 0 || handle > dernier) {
+        list_signaler(EA_LIST_HND_INV, nom, __LINE__);
+        return -1;
+    }
+    if (rankOut != nullptr) *rankOut = l->rankOf[handle];
+    return 1;
+}
+
+/* ---------------------------------------------------------------------------
+** Primary index.
+*/
+
+/*
+** Make the primary index active; when the list has slots, create it in rank
+** order.  The sorted flag is left alone.  1, or -1 (PT_NULL, NON_INIT,
+** EX_MALLOC "list_activer_indexe_primaire : malloc"), traced.
+*/
+int list_activer_indexe_primaire(LIST *l)
+{
+    static const char nom[] = "list_activer_indexe_primaire";
+    if (l == nullptr) {
+        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
+        return -1;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
+        return -1;
+    }
+    if (l->primaryActive) return 1;
+    if (l->capacity > 0) {
+        int32_t *index = nullptr;
+        if (!list_agrandir(index, static_cast<size_t>(l->capacity))) {
+            list_signaler_trace(EX_MALLOC, "list_activer_indexe_primaire : malloc", __LINE__);
+            return -1;
+        }
+        for (int32_t i = 0; i < l->capacity; i++) index[i] = i;
+        l->primaryIndex = index;
+    }
+    l->primaryActive = 1;
+    return 1;
+}
+
+/* The comparison of two ranks that list_trier hands to list_qsort. */
+struct ListContexteTri {
+    const LIST *l;
+    LIST_FCMP fcmp;
+};
+
+static int list_comparer_rangs(int32_t a, int32_t b, void *ctx)
+{
+    const ListContexteTri *c = static_cast<const ListContexteTri *>(ctx);
+    return c->fcmp(list_adresse_rang(c->l, a), list_adresse_rang(c->l, b));
+}
+
+/*
+** Sort the primary index, from its current order, by fcmp (the installed
+** function when null) and install fcmp.  Does nothing without list, without
+** any function, on a list not initialised, or when activating the index fails
+** (which records its own failure).
+*/
+void list_trier(LIST *l, LIST_FCMP fcmp)
+{
+    if (l == nullptr || !list_est_initialisee(l)) return;
+    if (fcmp == nullptr) fcmp = l->fcmp;
+    if (fcmp == nullptr) return;
+    if (!l->primaryActive && list_activer_indexe_primaire(l) != 1) return;
+    ListContexteTri ctx{l, fcmp};
+    list_qsort(l->primaryIndex, l->count, list_comparer_rangs, &ctx);
+    l->fcmp = fcmp;
+    l->primarySorted = 1;
+}
+
+/* Checks shared by the two index accessors; true when index is usable. */
+static bool list_verifier_indice(const LIST *l, int index, const char *nom)
+{
+    if (l == nullptr) {
+        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
+        return false;
+    }
+    if (!l->primaryActive) {
+        list_signaler(EA_LIST_INDEX_KO, nom, __LINE__);
+        return false;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
+        return false;
+    }
+    if (index < 0 || index >= l->count) {
+        list_signaler(EA_LIST_INDICE_INV, nom, __LINE__);
+        return false;
+    }
+    return true;
+}
+
+/* Element at position index of the primary index, or null. */
+void *list_element_trie(const LIST *l, int index, uint32_t *tagOut)
+{
+    if (!list_verifier_indice(l, index, "list_element_trie")) return nullptr;
+    const int32_t r = l->primaryIndex[index];
+    list_ecrire_tag(l, r, tagOut);
+    return list_adresse_rang(l, r);
+}
+
+/* Write the handle at position index of the primary index.  1 or -1. */
+int list_handle_from_indice(const LIST *l, int index, int *handleOut)
+{
+    if (!list_verifier_indice(l, index, "list_handle_from_indice")) return -1;
+    if (handleOut != nullptr) *handleOut = l->handleAt[l->primaryIndex[index]];
+    return 1;
+}
+
+/*
+** Checks shared by the two searches (PT_NULL, INDEX_KO, FCMP_NULL, NON_INIT,
+** then OBJ_NULL for a missing key, which the comparison could not read).
+*/
+static bool list_verifier_recherche(const LIST *l, const void *key, const char *nom)
+{
+    if (l == nullptr) {
+        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
+        return false;
+    }
+    if (!l->primaryActive) {
+        list_signaler(EA_LIST_INDEX_KO, nom, __LINE__);
+        return false;
+    }
+    if (l->fcmp == nullptr) {
+        list_signaler(EA_LIST_FCMP_NULL, nom, __LINE__);
+        return false;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
+        return false;
+    }
+    if (key == nullptr) {
+        list_signaler(EA_LIST_OBJ_NULL, nom, __LINE__);
+        return false;
+    }
+    return true;
+}
+
+/*
+** Bisect the primary index (count > 0) for key in its current order, stopping
+** at the first probe that compares equal.  Returns that index position, or -1
+** with *insertion set to the position where key keeps the order.
+*/
+static int32_t list_bissection(const LIST *l, const void *key, int32_t *insertion)
+{
+    int32_t lo = 0, hi = l->count;
+    do {
+        const int32_t mid = lo + (hi - lo) / 2; /* == (lo + hi) / 2 without overflow */
+        const int c = l->fcmp(key, list_adresse_rang(l, l->primaryIndex[mid]));
+        if (c == 0) return mid;
+        if (c < 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    } while (lo < hi);
+    *insertion = lo;
+    return -1;
+}
+
+/*
+** Binary search for key.  The element found (tag written when asked), with its
+** rank in rankOut; null with count in rankOut when absent; null with 0 in
+** rankOut on an empty list (nothing recorded) or a refused call.
+*/
+void *list_bsearch(const LIST *l, const void *key, int *rankOut, uint32_t *tagOut)
+{
+    if (rankOut != nullptr) *rankOut = 0;
+    if (!list_verifier_recherche(l, key, "list_bsearch")) return nullptr;
+    if (l->count == 0) return nullptr;
+    int32_t insertion = 0;
+    const int32_t i = list_bissection(l, key, &insertion);
+    if (i < 0) {
+        if (rankOut != nullptr) *rankOut = l->count;
+        return nullptr;
+    }
+    const int32_t r = l->primaryIndex[i];
+    if (rankOut != nullptr) *rankOut = r;
+    list_ecrire_tag(l, r, tagOut);
+    return list_adresse_rang(l, r);
+}
+
+/*
+** The same search reporting index positions: indexOut receives the position
+** found, or the insertion point when absent (0 on an empty list or a refused
+** call).
+*/
+void *list_bsearch_trie(const LIST *l, const void *key, int *indexOut, uint32_t *tagOut)
+{
+    if (indexOut != nullptr) *indexOut = 0;
+    if (!list_verifier_recherche(l, key, "list_bsearch_trie")) return nullptr;
+    if (l->count == 0) return nullptr;
+    int32_t insertion = 0;
+    const int32_t i = list_bissection(l, key, &insertion);
+    if (i < 0) {
+        if (indexOut != nullptr) *indexOut = insertion;
+        return nullptr;
+    }
+    if (indexOut != nullptr) *indexOut = i;
+    const int32_t r = l->primaryIndex[i];
+    list_ecrire_tag(l, r, tagOut);
+    return list_adresse_rang(l, r);
+}
+
+/*
+** Append element and give it its sorted place in the primary index: just
+** before the equal element the search finds, else at the insertion point.
+** Without active index, a plain append.  1; -1 refused (traced; an index with
+** no function or not sorted gives EA_LIST_FCMP_NULL); or list_append's -1/-2.
+*/
+int list_insert(LIST *l, const void *element, int tag)
+{
+    static const char nom[] = "list_insert";
+    if (l == nullptr) {
+        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
+        return -1;
+    }
+    if (element == nullptr) {
+        list_signaler_trace(EA_LIST_OBJ_NULL, nom, __LINE__);
+        return -1;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
+        return -1;
+    }
+    if (!l->primaryActive) return list_append(l, element, tag);
+    if (l->fcmp == nullptr || !l->primarySorted) {
+        list_signaler_trace(EA_LIST_FCMP_NULL, nom, __LINE__);
+        return -1;
+    }
+    int p = 0;
+    list_bsearch_trie(l, element, &p, nullptr);
+    const int rc = list_append(l, element, tag);
+    if (rc != 1) return rc;
+    const int32_t nouveau = l->count - 1; /* list_append put it at index nouveau */
+    memmove(&l->primaryIndex[p + 1], &l->primaryIndex[p],
+            static_cast<size_t>(nouveau - p) * sizeof(int32_t));
+    l->primaryIndex[p] = nouveau;
+    l->primarySorted = 1;
+    return 1;
+}
+
+/* ---------------------------------------------------------------------------
+** The sort of index entries.  Quicksort with median of three (ninther above
+** 40 entries), three-way partition that gathers the entries equal to the
+** pivot at both ends before swapping them to the middle, insertion sort below
+** 7 entries and whenever a partition pass swapped nothing.  Each step is kept
+** exactly, comparisons included: the order in which equal elements end up is
+** part of the program's results.  Recursion on the left part, iteration on
+** the right part.
+*/
+
+static void list_echanger(int32_t *e, int i, int j)
+{
+    const int32_t t = e[i];
+    e[i] = e[j];
+    e[j] = t;
+}
+
+static void list_tri_insertion(int32_t *e, int n, LIST_QCMP cmp, void *ctx)
+{
+    for (int m = 1; m < n; m++)
+        for (int l = m; l > 0 && cmp(e[l - 1], e[l], ctx) > 0; l--) list_echanger(e, l, l - 1);
+}
+
+/* Position of the median of the entries at positions a, b and c. */
+static int list_med3(const int32_t *e, int a, int b, int c, LIST_QCMP cmp, void *ctx)
+{
+    if (cmp(e[a], e[b], ctx) < 0)
+        return cmp(e[b], e[c], ctx) < 0 ? b : (cmp(e[a], e[c], ctx) < 0 ? c : a);
+    return cmp(e[b], e[c], ctx) > 0 ? b : (cmp(e[a], e[c], ctx) < 0 ? a : c);
+}
+
+/* Exchange the r entries from position i with the r entries from position j. */
+static void list_echanger_plages(int32_t *e, int i, int j, int r)
+{
+    for (int k = 0; k < r; k++) list_echanger(e, i + k, j + k);
+}
+
+/* Sort e[0..n-1] by cmp(entry, entry, ctx).  Does nothing without entries or cmp. */
+void list_qsort(int32_t *e, int n, LIST_QCMP cmp, void *ctx)
+{
+    if (e == nullptr || cmp == nullptr) return;
+    for (;;) {
+        if (n < 7) {
+            list_tri_insertion(e, n, cmp, ctx);
+            return;
+        }
+        int m = n / 2;
+        if (n > 7) {
+            int lo = 0, hi = n - 1;
+            if (n > 40) {
+                const int d = n / 8;
+                lo = list_med3(e, lo, lo + d, lo + 2 * d, cmp, ctx);
+                m = list_med3(e, m - d, m, m + d, cmp, ctx);
+                hi = list_med3(e, hi - 2 * d, hi - d, hi, cmp, ctx);
+            }
+            m = list_med3(e, lo, m, hi, cmp, ctx);
+        }
+        list_echanger(e, 0, m);
+
+        /* e[0] is the pivot.  Invariant: [1, pa) == pivot, [pa, pb) < pivot,
+        ** (pc, pd] > pivot, (pd, n) == pivot. */
+        bool echange = false;
+        int pa = 1, pb = 1, pc = n - 1, pd = n - 1;
+        for (;;) {
+            int r;
+            while (pb <= pc && (r = cmp(e[pb], e[0], ctx)) <= 0) {
+                if (r == 0) {
+                    echange = true;
+                    list_echanger(e, pa, pb);
+                    pa++;
+                }
+                pb++;
+            }
+            while (pb <= pc && (r = cmp(e[pc], e[0], ctx)) >= 0) {
+                if (r == 0) {
+                    echange = true;
+                    list_echanger(e, pc, pd);
+                    pd--;
+                }
+                pc--;
+            }
+            if (pb > pc) break;
+            list_echanger(e, pb, pc);
+            echange = true;
+            pb++;
+            pc--;
+        }
+        if (!echange) {
+            list_tri_insertion(e, n, cmp, ctx);
+            return;
+        }
+
+        int r = pa < pb - pa ? pa : pb - pa;
+        list_echanger_plages(e, 0, pb - r, r);
+        r = pd - pc < n - 1 - pd ? pd - pc : n - 1 - pd;
+        list_echanger_plages(e, pb, n - r, r);
+
+        if (pb - pa > 1) list_qsort(e, pb - pa, cmp, ctx);
+        if (pd - pc <= 1) return;
+        e += n - (pd - pc);
+        n = pd - pc;
+    }
+}

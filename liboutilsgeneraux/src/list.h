@@ -133,4 +133,11 @@ int list_insert(LIST *l, const void *element, int tag);
 typedef int (*LIST_QCMP)(int32_t a, int32_t b, void *ctx);
 void list_qsort(int32_t *e, int n, LIST_QCMP cmp, void *ctx);
 
+/*
+** Tests only: let the next nbPermises allocations of the container succeed
+** and make every later one fail as if memory were exhausted.  A negative
+** value removes the limit (the default).
+*/
+void list_test_limiter_allocations(int nbPermises);
+
 #endif
