@@ -1,0 +1,184 @@
+/* Line file reader, field extraction and the file existence test. */
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "applierrno.h"
+#include "commande_unix.h"
+#include "osuputils.h"
+#include "testutil.h"
+#include "traces.h"
+
+using testutil::ecrireFichier;
+using testutil::TempDir;
+
+/* Collects the lines it is given; refuses a line that begins with "KO". */
+struct Collecte {
+    std::vector<std::string> lignes;
+};
+
+static int decoder(char *ligne, void *contexte)
+{
+    static_cast<Collecte *>(contexte)->lignes.emplace_back(ligne);
+    return strncmp(ligne, "KO", 2) == 0 ? -1 : 0;
+}
+
+/* Read content from a file of d; the reader's result, lines in c. */
+static int lire(const TempDir &d, const std::string &content, Collecte &c, int maxLen = 10000)
+{
+    ecrireFichier(d / "f.txt", content);
+    return OSupUtils_lireFichierParLigne((d / "f.txt").c_str(), decoder, &c, maxLen);
+}
+
+using Lignes = std::vector<std::string>;
+
+TEST(LecteurLignes, LignesVidesFinsDeLigneEtDerniereLigne)
+{
+    TempDir d;
+    Collecte c;
+    EXPECT_EQ(lire(d, "", c), 0);
+    EXPECT_EQ(lire(d, "\n\r\n\n", c), 0);
+    EXPECT_TRUE(c.lignes.empty());
+    EXPECT_EQ(lire(d, "a;1\r\n\nb\rc\n  \n\td\r", c), 0);
+    EXPECT_EQ(c.lignes, (Lignes{"a;1", "b\rc", "  ", "\td\r"}));
+}
+
+TEST(LecteurLignes, LigneTropLongueEnMorceaux)
+{
+    TempDir d;
+    Collecte c;
+    EXPECT_EQ(lire(d, "abcdefg\nxyz\nh", c, 4), 0);
+    EXPECT_EQ(c.lignes, (Lignes{"abc", "def", "g", "xyz", "h"}));
+    // A CR LF cut between two pieces: the CR does not reach the decoder.
+    c.lignes.clear();
+    EXPECT_EQ(lire(d, "ab\r\ncd\r\n\r\r\n", c, 4), 0);
+    EXPECT_EQ(c.lignes, (Lignes{"ab", "cd", "\r"}));
+    c.lignes.clear();
+    EXPECT_EQ(lire(d, "a\r\nb", c, 2), 0);
+    EXPECT_EQ(c.lignes, (Lignes{"a", "b"}));
+}
+
+TEST(LecteurLignes, LigneRefuseeNumeroPhysique)
+{
+    TempDir d;
+    ASSERT_EQ(f_set_dbg_logfile_name((d / "log").c_str(), "w"), 0);
+    appli_reset_errno();
+    Collecte c;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(lire(d, "h\n\n\r\nabcdefghi\nKO%d\nnon lue\n", c, 5), -1);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(c.lignes, (Lignes{"h", "abcd", "efgh", "i", "KO%d"}));
+    const std::string f = d / "f.txt";
+    const std::string lieu = "\n==TRACEDEBUG([liboutilssupp/src/osuputils,";
+    size_t premier = err.find(lieu), second = err.find(lieu, premier + 1);
+    ASSERT_NE(second, std::string::npos) << err;
+    EXPECT_EQ(err.find(lieu, second + 1), std::string::npos);
+    size_t message = err.find("[TOUJOURS ACTIVE,0])==>[1 UTILS 00018 erreur de decodage du fichier [ " + f +
+                              " ], ligne (7), ligne lue : ]\n");
+    EXPECT_NE(message, std::string::npos) << err;
+    EXPECT_LT(message, second);
+    EXPECT_EQ(err.substr(err.size() - 10), "==>[KO%d]\n");
+    EXPECT_EQ(appli_last_error().code, nullptr);  // a refusal records nothing
+}
+
+TEST(LecteurLignes, FichierIllisible)
+{
+    TempDir d;
+    ASSERT_EQ(f_set_dbg_logfile_name((d / "log").c_str(), "w"), 0);
+    Collecte c;
+    const std::string absent = d / "absent.txt";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(OSupUtils_lireFichierParLigne(absent.c_str(), decoder, &c, 10000), -1);
+    EXPECT_EQ(appli_last_error().code, &EX_FILACCES);
+    EXPECT_EQ(appli_last_error().sysErrno, ENOENT);
+    EXPECT_EQ(std::string(appli_last_error().message), "1 UTILS 00016 Probleme d'ouverture du fichier " + absent);
+    // A directory opens but cannot be read: a failure, not an empty file.
+    EXPECT_EQ(testerExistenceFichier(d.path().c_str(), nullptr), 1);
+    EXPECT_EQ(OSupUtils_lireFichierParLigne(d.path().c_str(), decoder, &c, 10000), -1);
+    EXPECT_EQ(appli_last_error().code, &EX_FILACCES);
+    EXPECT_EQ(appli_last_error().sysErrno, EISDIR);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("==>[1 UTILS 00016 Probleme d'ouverture du fichier " + d.path() + "]"), std::string::npos);
+    // No room for one character: refused instead of looping.
+    EXPECT_EQ(lire(d, "a\n", c, 1), -1);
+    EXPECT_EQ(appli_last_error().code, &EA_INVPRMS);
+    EXPECT_TRUE(c.lignes.empty());
+}
+
+TEST(ExtraireChamp, ChampsEtSeparateurs)
+{
+    ASSERT_EQ(f_set_dbg_logfile_name("stdout", "w"), 0);
+    char champ[OSUP_LONG_CHAMP];
+    int suivant = -7;
+    EXPECT_EQ(OSupUtils_extraireChamp("a;b", ";", 0, &suivant, champ), 0);
+    EXPECT_STREQ(champ, "a");
+    EXPECT_EQ(suivant, 2);
+    EXPECT_EQ(OSupUtils_extraireChamp("a;b", ";", 2, &suivant, champ), 0);
+    EXPECT_STREQ(champ, "b");
+    EXPECT_EQ(suivant, 4);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(OSupUtils_extraireChamp("a;b", ";", 4, &suivant, champ), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "==>[1 UTILS 00003 numero de caractere de debut superieur a la longueur de la string: 4]"),
+              std::string::npos);
+    EXPECT_EQ(appli_last_error().code, &EA_INVPRMS);
+    EXPECT_STREQ(champ, "b");
+    EXPECT_EQ(suivant, 4);
+
+    // "a;b;" has three fields, ";" two empty ones; start == length is an empty field.
+    std::vector<std::string> vus;
+    for (int debut = 0; OSupUtils_extraireChamp("a;b;", ";", debut, &suivant, champ) == 0; debut = suivant) {
+        vus.emplace_back(champ);
+    }
+    EXPECT_EQ(vus, (Lignes{"a", "b", ""}));
+    EXPECT_EQ(OSupUtils_extraireChamp(";", ";", 0, &suivant, champ), 0);
+    EXPECT_STREQ(champ, "");
+    EXPECT_EQ(suivant, 1);
+    EXPECT_EQ(OSupUtils_extraireChamp(";", ";", 1, &suivant, champ), 0);
+    EXPECT_STREQ(champ, "");
+    EXPECT_EQ(suivant, 2);
+    EXPECT_EQ(OSupUtils_extraireChamp("x; y ", ";", 2, &suivant, champ), 0);
+    EXPECT_STREQ(champ, " y ");
+    EXPECT_EQ(OSupUtils_extraireChamp("a;b", ";", -1, &suivant, champ), -1);
+}
+
+TEST(ExtraireChamp, ChampTropLongCoupe)
+{
+    std::string ligne = std::string(300, 'z') + ";fin";
+    char champ[OSUP_LONG_CHAMP + 8];
+    memset(champ, '#', sizeof champ);
+    int suivant = 0;
+    EXPECT_EQ(OSupUtils_extraireChamp(ligne.c_str(), ";", 0, &suivant, champ), 0);
+    EXPECT_EQ(std::string(champ), std::string(255, 'z'));
+    EXPECT_EQ(champ[OSUP_LONG_CHAMP], '#');
+    EXPECT_EQ(suivant, 301);
+    EXPECT_EQ(OSupUtils_extraireChamp("abcdef", ";", 1, &suivant, champ, 1), 0);
+    EXPECT_STREQ(champ, "");
+    EXPECT_EQ(champ[1], 'z');
+    EXPECT_EQ(suivant, 7);
+}
+
+TEST(SupprimerFinLigne, UnSeulSautDeLigne)
+{
+    char a[] = "ab\n\n", b[] = "", c[] = "x\r";
+    EXPECT_EQ(OSupUtils_supprimerFinLigne(a), 3);
+    EXPECT_STREQ(a, "ab\n");
+    EXPECT_EQ(OSupUtils_supprimerFinLigne(b), 0);
+    EXPECT_EQ(OSupUtils_supprimerFinLigne(c), 2);
+}
+
+TEST(ExistenceFichier, FichierAbsentComposant)
+{
+    TempDir d;
+    ecrireFichier(d / "f.txt", "x");
+    EXPECT_EQ(testerExistenceFichier((d / "f.txt").c_str(), nullptr), 1);
+    EXPECT_EQ(testerExistenceFichier(d.path().c_str(), "f.txt"), 1);
+    EXPECT_EQ(testerExistenceFichier((d.path() + "/").c_str(), nullptr), 1);
+    EXPECT_EQ(testerExistenceFichier((d.path() + "\\f.txt").c_str(), nullptr), 1);
+    EXPECT_EQ(testerExistenceFichier((d / "g.txt").c_str(), nullptr), 0);
+    EXPECT_EQ(testerExistenceFichier((d / "f.txt").c_str(), "sous"), 0);
+    EXPECT_EQ(testerExistenceFichier(nullptr, nullptr), -1);
+}
