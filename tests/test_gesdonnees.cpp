@@ -135,8 +135,6 @@ InstancePb *uneContrainte(int p, int q, Drapeaux hist, Drapeaux jourJ, int qMax 
     return c.inst;
 }
 
-const Vehicule *vehTrie(const LIST *l, int i) { return static_cast<const Vehicule *>(list_element_trie(l, i)); }
-
 }  // namespace
 
 TEST(Comparateurs, OrdresSignesEtCles)
@@ -168,15 +166,11 @@ TEST_F(GesDonnees, ResultatsInitialises)
     Constructeur c;
     c.ecart(true, 1, 2).ecart(true, 1, 3).fige(1, 1).jour(1, 1).jour(2, 1);
     ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
-    IndicateursSolution &r = c.inst->indicateursSeqInitiale;
-    EXPECT_EQ(-1, r.i_nbPurges);
-    EXPECT_EQ(-1.0, r.d_longMoyRafales);
-    EXPECT_EQ(1, r.i_flagLongMaxRafTeintesOk);
-    EXPECT_EQ(1, r.i_flagRapportComplet);
-    EXPECT_EQ(-1, r.i_teinteRafaleTropLongue);
-    EXPECT_EQ(-1, r.i_longRafaleTropLongue);
-    EXPECT_EQ(-1, r.i_nbViolEcPrio);
-    EXPECT_EQ(-1, r.i_nbViolEcNonPrio);
+    const IndicateursSolution &r = c.inst->indicateursSeqInitiale;
+    std::vector<double> etat = {double(r.i_nbPurges), r.d_longMoyRafales, double(r.i_flagLongMaxRafTeintesOk),
+                                double(r.i_flagRapportComplet), double(r.i_teinteRafaleTropLongue),
+                                double(r.i_longRafaleTropLongue), double(r.i_nbViolEcPrio), double(r.i_nbViolEcNonPrio)};
+    EXPECT_EQ((std::vector<double>{-1, -1, 1, 1, -1, -1, -1, -1}), etat);
     ASSERT_NE(nullptr, r.i_vectNbViolEcNonPrio);  // no low priority constraint: an empty array
     EXPECT_EQ(0, r.i_vectNbViolEcPrio[0] + r.i_vectNbViolEcPrio[1]);
 }
@@ -507,6 +501,6 @@ TEST_F(GesDonnees, CandidatOmettantUnVehicule)
                             "d'identifiant V2 est absent de la solution !!\n";
     EXPECT_EQ(msg, testing::internal::GetCapturedStdout());
     EXPECT_NE(std::string::npos, trace().find(msg));
-    EXPECT_STREQ("V2", vehTrie(l, 0)->s_ident);
+    EXPECT_STREQ("V2", static_cast<const Vehicule *>(list_element_trie(l, 0))->s_ident);
     EXPECT_EQ(2, cand.i_nbPurges);  // 1 | 2, 1, 1
 }
