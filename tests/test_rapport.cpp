@@ -183,9 +183,12 @@ TEST(Rapport, BatchLimitViolatedShortOrCompleteAsTheRecordAsks)
     c.ind.i_longRafaleTropLongue = 3;
     ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (dir / "ref").c_str()), 0);
     EXPECT_EQ(rapport(dir / "ref"), ENTETE_REF + OBJECTIFS + ERREURS + COMPLET.substr(OBJECTIFS.size()));
+    /* Short report; the first vehicle is marked when the last frozen colour differs. */
     c.ind.i_flagRapportComplet = 0;
+    c.inst.i_teintePos_1 = 1;
     ASSERT_EQ(Quelto_ecrireRapportSurNumSeqCalcule(&c.inst, &c.ind, (dir / "cand").c_str()), 0);
-    EXPECT_EQ(rapport(dir / "cand"), ENTETE_CAND + OBJECTIFS + ERREURS + SEQUENCE + FIN);
+    EXPECT_EQ(rapport(dir / "cand"), ENTETE_CAND + OBJECTIFS + ERREURS +
+                                         "\n\nPaint color sequence (* = paint color change) : \n\n*(2)*(1)(1)(1)" + FIN);
 }
 
 TEST(Rapport, MinimalPurgesLineOnlyForExactlyOne)
