@@ -1,4 +1,4 @@
-/* Tests of the indexed list: growth, tags, failures, sort, search, insertion. */
+/* Tests of the indexed list: sort, search, insertion, growth, tags, failures. */
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -16,55 +16,38 @@
 
 namespace {
 
+/* num is the element's rank: the order of appending. */
 struct Elt {
-    int cle;
-    int num;
+    int cle, cle2, num;
 };
 
-int comparerCle(const void *a, const void *b)
-{
-    const int x = static_cast<const Elt *>(a)->cle, y = static_cast<const Elt *>(b)->cle;
-    return (x > y) - (x < y);
-}
+int signe(int x, int y) { return (x > y) - (x < y); }
+int parCle(const void *a, const void *b) { return signe(((const Elt *)a)->cle, ((const Elt *)b)->cle); }
+int parCle2(const void *a, const void *b) { return signe(((const Elt *)a)->cle2, ((const Elt *)b)->cle2); }
+int parNom(const void *a, const void *b) { return strcmp((const char *)a, (const char *)b); }
 
-int comparerNum(const void *a, const void *b)
-{
-    const int x = static_cast<const Elt *>(a)->num, y = static_cast<const Elt *>(b)->num;
-    return (x > y) - (x < y);
-}
+Elt *trie(const LIST &l, int i) { return static_cast<Elt *>(list_element_trie(&l, i)); }
 
-/* The last recorded failure is code with message nom, from the list's source. */
+/* The last failure recorded is code with message nom, from the list's source. */
 void attendreErreur(const ApplErrno &code, const char *nom)
 {
     const ApplLastError &e = appli_last_error();
     EXPECT_EQ(e.code, &code) << (e.code ? e.code->name : "none") << " instead of " << code.name;
-    ASSERT_NE(e.message, nullptr);
-    EXPECT_STREQ(e.message, nom);
-    ASSERT_NE(e.sourceFile, nullptr);
-    EXPECT_STREQ(e.sourceFile, "liboutilsgeneraux/src/list");
+    EXPECT_STREQ(e.message ? e.message : "(null)", nom);
+    EXPECT_STREQ(e.sourceFile ? e.sourceFile : "(null)", "liboutilsgeneraux/src/list");
 }
+#define ECHEC(appel, resultat, code, nom) \
+    do {                                  \
+        EXPECT_EQ(appel, resultat);       \
+        attendreErreur(code, nom);        \
+    } while (0)
 
-int rangDe(const LIST &l, const void *p)
-{
-    for (int r = 0; r < l.count; r++)
-        if (list_element(&l, r) == p) return r;
-    return -1;
-}
-
-std::vector<int> ordreIndex(const LIST &l)
-{
-    std::vector<int> v;
-    for (int i = 0; i < l.count; i++) v.push_back(rangDe(l, list_element_trie(&l, i)));
-    return v;
-}
-
-/* Comparison of entries i and j by keys[i] - keys[j], counting the calls. */
+/* Entries compared by their keys, counting the calls. */
 struct Cles {
     std::vector<long> k;
     long appels = 0;
 };
-
-int comparerEntrees(int32_t a, int32_t b, void *ctx)
+int parEntree(int32_t a, int32_t b, void *ctx)
 {
     Cles *c = static_cast<Cles *>(ctx);
     c->appels++;
@@ -73,32 +56,25 @@ int comparerEntrees(int32_t a, int32_t b, void *ctx)
 
 }  // namespace
 
-TEST(ListQsort, ReproduitLesVecteursDeReference)
+TEST(ListTri, ReproduitLesVecteursDeReference)
 {
     std::ifstream in(QUELTO_TEST_DATA "/sort-ties-vectors.txt");
-    ASSERT_TRUE(in) << "missing reference vectors";
-    std::string ligne;
+    ASSERT_TRUE(in);
+    std::string ligne, mot, nom;
     int nbCas = 0;
     while (std::getline(in, ligne)) {
         if (ligne.empty() || ligne[0] == '#') continue;
         std::istringstream s(ligne);
-        std::string mot;
         Cles c;
-        std::vector<int32_t> attendu;
+        std::vector<int32_t> attendu, e;
         long ncmp = -1;
-        std::string nom;
         s >> mot;
-        ASSERT_EQ(mot, "keys");
         while (s >> mot && mot != "|") c.k.push_back(std::stol(mot));
         s >> mot;
-        ASSERT_EQ(mot, "perm");
         while (s >> mot && mot != "|") attendu.push_back(std::stoi(mot));
         s >> mot >> ncmp >> mot >> mot >> nom;
-        ASSERT_EQ(attendu.size(), c.k.size()) << ligne;
-
-        std::vector<int32_t> e(c.k.size());
-        for (size_t i = 0; i < e.size(); i++) e[i] = static_cast<int32_t>(i);
-        list_qsort(e.data(), static_cast<int>(e.size()), comparerEntrees, &c);
+        for (size_t i = 0; i < c.k.size(); i++) e.push_back(static_cast<int32_t>(i));
+        list_qsort(e.data(), static_cast<int>(e.size()), parEntree, &c);
         EXPECT_EQ(e, attendu) << nom;
         EXPECT_EQ(c.appels, ncmp) << nom;
         nbCas++;
@@ -106,306 +82,254 @@ TEST(ListQsort, ReproduitLesVecteursDeReference)
     EXPECT_EQ(nbCas, 2177);
 }
 
-/* list_trier sorts the index from the order the previous sort left. */
-TEST(ListTrier, PartDeLOrdreCourantDeLIndex)
+/* list_trier sorts from the order the previous sort left, never from rank order. */
+TEST(ListTri, PartDeLOrdreCourantDeLIndex)
 {
     std::mt19937 alea(7);
     LIST l;
     list_init(&l, 0, 0, sizeof(Elt), nullptr);
-    Cles parCle, parNum;
+    Cles c1, c2;
+    std::vector<int32_t> e;
     for (int i = 0; i < 300; i++) {
-        Elt x{static_cast<int>(alea() % 4), static_cast<int>(alea() % 5)};
+        Elt x{static_cast<int>(alea() % 4), static_cast<int>(alea() % 5), i};
         ASSERT_EQ(list_append(&l, &x, 0), 1);
-        parCle.k.push_back(x.cle);
-        parNum.k.push_back(x.num);
+        c1.k.push_back(x.cle);
+        c2.k.push_back(x.cle2);
+        e.push_back(i);
     }
-    std::vector<int32_t> e(300);
-    for (int i = 0; i < 300; i++) e[i] = i;
-    list_qsort(e.data(), 300, comparerEntrees, &parCle);
-    list_qsort(e.data(), 300, comparerEntrees, &parNum);
-
-    list_trier(&l, comparerCle);
-    list_trier(&l, comparerNum);
-    EXPECT_EQ(ordreIndex(l), std::vector<int>(e.begin(), e.end()));
-    EXPECT_EQ(l.fcmp, &comparerNum);
+    list_qsort(e.data(), 300, parEntree, &c1);
+    list_qsort(e.data(), 300, parEntree, &c2);
+    list_trier(&l, parCle);
+    list_trier(&l, parCle2);
+    EXPECT_EQ(l.fcmp, &parCle2);
     EXPECT_EQ(l.primarySorted, 1);
-    for (int r = 0; r < 300; r++)  /* ranks are untouched */
-        EXPECT_EQ(static_cast<Elt *>(list_element(&l, r))->cle, parCle.k[r]);
-
-    /* Sorting again with the installed function keeps the index sorted. */
-    list_trier(&l, nullptr);
-    for (int i = 1; i < 300; i++)
-        EXPECT_LE(comparerNum(list_element_trie(&l, i - 1), list_element_trie(&l, i)), 0);
+    for (int i = 0; i < 300; i++) {
+        EXPECT_EQ(trie(l, i)->num, e[i]);
+        EXPECT_EQ(static_cast<Elt *>(list_element(&l, i))->num, i); /* ranks untouched */
+    }
 }
 
-TEST(ListCroissance, CapacitesEtAdressesStables)
+/* Both searches against a plain bisection, on lists with many ties; each
+** insertion lands just before the equal element found. */
+TEST(ListRecherche, ChoixParmiLesEgauxCommeLaBissection)
+{
+    std::mt19937 alea(11);
+    for (int essai = 0; essai < 200; essai++) {
+        LIST l;
+        list_init(&l, 0, 0, sizeof(Elt), parCle);
+        const int n = static_cast<int>(alea() % 40), plage = 1 + static_cast<int>(alea() % 6);
+        for (int i = 0; i < n; i++) {
+            Elt x{static_cast<int>(alea() % plage), 0, i};
+            int lo = 0, hi = l.count, trouve = -1;
+            while (lo < hi && trouve < 0) {
+                const int mid = (lo + hi) / 2, k = trie(l, mid)->cle;
+                if (x.cle == k) trouve = mid;
+                else if (x.cle < k) hi = mid;
+                else lo = mid + 1;
+            }
+            int r = -5, p = -5;
+            Elt *e1 = static_cast<Elt *>(list_bsearch(&l, &x, &r));
+            Elt *e2 = static_cast<Elt *>(list_bsearch_trie(&l, &x, &p));
+            EXPECT_EQ(e1, e2);
+            ASSERT_EQ(e1, trouve >= 0 ? trie(l, trouve) : nullptr);
+            EXPECT_EQ(r, trouve >= 0 ? e1->num : l.count);
+            EXPECT_EQ(p, trouve >= 0 ? trouve : lo);
+            ASSERT_EQ(list_insert(&l, &x, 0), 1);
+            EXPECT_EQ(trie(l, p)->num, i);
+        }
+        for (int j = 1; j < l.count; j++) EXPECT_LE(trie(l, j - 1)->cle, trie(l, j)->cle);
+    }
+}
+
+TEST(ListInsertion, BACDonneLesRangsEtLOrdreAttendus)
 {
     LIST l;
-    ASSERT_EQ(list_init(&l, 2000, 0, sizeof(Elt), nullptr), &l);
-    EXPECT_EQ(list_length(&l), 0);
+    list_init(&l, 0, 0, 8, parNom);
+    for (const char *s : {"b", "a", "c"}) {
+        char nom[8] = {};
+        strcpy(nom, s);
+        ASSERT_EQ(list_insert(&l, nom, 0), 1);
+    }
+    EXPECT_STREQ((char *)list_element(&l, 1), "a");
+    for (int i = 0; i < 3; i++) EXPECT_STREQ((char *)list_element_trie(&l, i), i == 0 ? "a" : i == 1 ? "b" : "c");
+    int out = -1;
+    EXPECT_EQ(list_handle_from_indice(&l, 0, &out), 1);
+    EXPECT_EQ(out, 1);
+    EXPECT_EQ(list_bsearch_trie(&l, "0", &out), nullptr);
+    EXPECT_EQ(out, 0);
+    EXPECT_EQ(list_bsearch_trie(&l, "z", &out), nullptr);
+    EXPECT_EQ(out, 3);
+    EXPECT_EQ(list_bsearch(&l, "z", &out), nullptr);
+    EXPECT_EQ(out, 3);
+}
+
+TEST(ListStockage, CroissanceAdressesStablesEtTags)
+{
+    LIST l, p, q;
+    list_init(&l, 2000, 0, sizeof(Elt), nullptr);
     const int capacites[] = {1, 3, 3, 7, 7, 7, 7, 15};
     std::vector<Elt *> adresses;
     for (int i = 0; i < 1000; i++) {
-        Elt x{i, -i};
-        ASSERT_EQ(list_append(&l, &x, i), 1);
-        if (i < 8) {
-            EXPECT_EQ(l.capacity, capacites[i]) << i;
-        }
+        Elt x{i, 0, i};
+        ASSERT_EQ(list_append(&l, &x, i - 1), 1);
+        EXPECT_EQ(l.capacity, i < 8 ? capacites[i] : l.capacity);
         adresses.push_back(static_cast<Elt *>(list_element(&l, i)));
     }
     EXPECT_EQ(l.capacity, 1023);
-    EXPECT_EQ(l.nbBlocks, 10);
     for (int i = 0; i < 1000; i++) {
-        EXPECT_EQ(list_element(&l, i), adresses[i]);
-        EXPECT_EQ(adresses[i]->cle, i);
+        uint32_t tag = 1234;
         int r = -2;
-        ASSERT_EQ(list_rang_from_handle(&l, i, &r), 1);
+        EXPECT_EQ(list_element(&l, i, &tag), adresses[i]);
+        EXPECT_EQ(adresses[i]->num, i);
+        EXPECT_EQ(tag, static_cast<uint32_t>((i - 1) & 0xFF)); /* -1 reads 255 */
+        EXPECT_EQ(list_rang_from_handle(&l, i, &r), 1);
         EXPECT_EQ(r, i);
     }
-    /* A free slot within the capacity reads as rank -1; one past it is invalid. */
-    int r = 0;
+    int r = 0; /* a free slot within the capacity reads as rank -1 */
     EXPECT_EQ(list_rang_from_handle(&l, 1022, &r), 1);
     EXPECT_EQ(r, -1);
-    EXPECT_EQ(list_rang_from_handle(&l, 1023, &r), -1);
-    attendreErreur(EA_LIST_HND_INV, "list_rang_from_handle");
+    ECHEC(list_rang_from_handle(&l, 1023, &r), -1, EA_LIST_HND_INV, "list_rang_from_handle");
 
-    LIST p;
     list_init(&p, 100, 10, sizeof(Elt), nullptr);
     for (int i = 0; i < 101; i++) {
-        Elt x{i, i};
-        ASSERT_EQ(list_append(&p, &x, 0), 1);
+        ASSERT_EQ(list_append(&p, &l, 0), 1); /* any 12 bytes */
         EXPECT_EQ(p.capacity, i < 100 ? 100 : 110);
     }
-    LIST q; /* positive step and no initial allocation: the step from the start */
-    list_init(&q, 0, 5, sizeof(Elt), nullptr);
-    Elt x{1, 1};
-    ASSERT_EQ(list_append(&q, &x, 0), 1);
+    list_init(&q, 0, 5, sizeof(Elt), nullptr); /* no initial allocation: the step */
+    ASSERT_EQ(list_append(&q, &l, 0), 1);
     EXPECT_EQ(q.capacity, 5);
 }
 
-TEST(ListCroissance, EchecDAllocationLaisseLaListeUtilisable)
+/* Each allocation of a growth failed in turn: -2, nothing lost, and the next
+** growth goes as if nothing had happened. */
+TEST(ListStockage, EchecDAllocationLaisseLaListeUtilisable)
 {
-    /* Fail each allocation of a growth in turn; then the growth must succeed
-    ** as if nothing had happened. */
-    for (int permises = 0;; permises++) {
+    Elt x{3, 0, 3};
+    int permises = 0;
+    for (;; permises++) {
         LIST l;
-        list_init(&l, 0, 0, sizeof(Elt), comparerCle);
+        list_init(&l, 0, 0, sizeof(Elt), parCle);
         for (int i = 0; i < 3; i++) {
-            Elt x{i, i};
-            ASSERT_EQ(list_append(&l, &x, i), 1);
+            Elt y{i, 0, i};
+            ASSERT_EQ(list_insert(&l, &y, i), 1);
         }
-        Elt *premier = static_cast<Elt *>(list_element(&l, 0));
+        void *premier = list_element(&l, 0);
         list_test_limiter_allocations(permises);
-        Elt x{3, 3};
-        const int rc = list_append(&l, &x, 3);
+        const int rc = list_insert(&l, &x, 3);
         list_test_limiter_allocations(-1);
-        if (rc == 1) {
-            EXPECT_GE(permises, 8);
-            break;
-        }
-        ASSERT_EQ(rc, -2);
-        attendreErreur(EX_MALLOC, "list_realloc");
+        if (rc == 1) break;
+        ECHEC(rc, -2, EX_MALLOC, "list_realloc");
         EXPECT_EQ(l.count, 3);
         EXPECT_EQ(l.capacity, 3);
-        EXPECT_EQ(l.lastExpansion, 2);
-        ASSERT_EQ(list_append(&l, &x, 3), 1);
+        ASSERT_EQ(list_insert(&l, &x, 3), 1);
         EXPECT_EQ(l.capacity, 7);
         EXPECT_EQ(list_element(&l, 0), premier);
-        list_trier(&l, nullptr);
-        for (int i = 0; i < 4; i++) {
-            uint32_t tag = 99;
-            EXPECT_EQ(static_cast<Elt *>(list_element_trie(&l, i, &tag))->cle, i);
-            EXPECT_EQ(tag, static_cast<uint32_t>(i));
-        }
+        for (int i = 0; i < 4; i++) EXPECT_EQ(trie(l, i)->cle, i);
     }
-
+    EXPECT_EQ(permises, 9); /* 8 arrays and the block */
     LIST a;
     list_init(&a, 0, 0, sizeof(Elt), nullptr);
-    Elt x{0, 0};
     ASSERT_EQ(list_append(&a, &x, 0), 1);
     list_test_limiter_allocations(0);
-    EXPECT_EQ(list_activer_indexe_primaire(&a), -1);
+    ECHEC(list_activer_indexe_primaire(&a), -1, EX_MALLOC, "list_activer_indexe_primaire : malloc");
     list_test_limiter_allocations(-1);
-    attendreErreur(EX_MALLOC, "list_activer_indexe_primaire : malloc");
     EXPECT_EQ(a.primaryActive, 0);
 
-    /* 32-bit counts: a full list refuses to grow, without touching memory. */
-    LIST plein;
-    list_init(&plein, 0, 10, sizeof(Elt), nullptr);
-    plein.count = plein.capacity = INT32_MAX;
-    plein.nbBlocks = 1;
-    EXPECT_EQ(list_append(&plein, &x, 0), -2);
-    attendreErreur(EX_MALLOC, "list_realloc");
-    EXPECT_EQ(plein.count, INT32_MAX);
-}
-
-TEST(ListTags, SeulsLesHuitBitsBasSontGardes)
-{
-    LIST l;
-    list_init(&l, 0, 0, sizeof(Elt), comparerCle);
-    const int tags[] = {-1, 0, 263, 255};
-    const uint32_t lus[] = {255, 0, 7, 255};
-    for (int i = 0; i < 4; i++) {
-        Elt x{i, 0};
-        ASSERT_EQ(list_insert(&l, &x, tags[i]), 1);
-    }
-    for (int i = 0; i < 4; i++) {
-        uint32_t t1 = 1234, t2 = 1234, t3 = 1234;
-        Elt cle{i, 0};
-        int r;
-        list_element(&l, i, &t1);
-        list_element_trie(&l, i, &t2);
-        list_bsearch(&l, &cle, &r, &t3);
-        EXPECT_EQ(t1, lus[i]);
-        EXPECT_EQ(t2, lus[i]);
-        EXPECT_EQ(t3, lus[i]);
-    }
+    a.count = a.capacity = INT32_MAX; /* 32-bit counts: a full list cannot grow */
+    ECHEC(list_append(&a, &x, 0), -2, EX_MALLOC, "list_realloc");
 }
 
 TEST(ListErreurs, ChaqueCodeDesTables)
 {
-    LIST l, nonInit, sansIndex, vide;
-    memset(&nonInit, 0, sizeof nonInit);
-    list_init(&l, 0, 0, sizeof(Elt), comparerCle);
+    LIST l, ni, sansIndex, sansFcmp, vide;
+    memset(&ni, 0, sizeof ni);
+    list_init(&l, 0, 0, sizeof(Elt), parCle);
     list_init(&sansIndex, 0, 0, sizeof(Elt), nullptr);
-    list_init(&vide, 0, 0, sizeof(Elt), nullptr);
-    Elt x{1, 1};
+    list_init(&sansFcmp, 0, 0, sizeof(Elt), nullptr);
+    list_init(&vide, 0, 0, sizeof(Elt), parCle);
+    list_activer_indexe_primaire(&sansFcmp);
+    Elt x{1, 1, 0};
     ASSERT_EQ(list_insert(&l, &x, 0), 1);
     ASSERT_EQ(list_append(&sansIndex, &x, 0), 1);
     int out = 77;
-    uint32_t tag = 0;
 
     EXPECT_EQ(list_init(nullptr, 0, 0, 4, nullptr), nullptr);
-    EXPECT_EQ(list_length(nullptr), -1);
-    attendreErreur(EA_INVPRMS, "list_length");
-    EXPECT_EQ(list_length(&nonInit), -1);
-    attendreErreur(EA_LIST_NON_INIT, "list_length");
+    ECHEC(list_length(nullptr), -1, EA_INVPRMS, "list_length");
+    ECHEC(list_length(&ni), -1, EA_LIST_NON_INIT, "list_length");
+    ECHEC(list_append(nullptr, &x, 0), -1, EA_LIST_PT_NULL, "list_append");
+    ECHEC(list_append(&ni, nullptr, 0), -1, EA_LIST_OBJ_NULL, "list_append");
+    ECHEC(list_append(&ni, &x, 0), -1, EA_LIST_NON_INIT, "list_append");
+    ECHEC(list_element(nullptr, 0), nullptr, EA_LIST_PT_NULL, "list_element");
+    ECHEC(list_element(&ni, 0), nullptr, EA_LIST_NON_INIT, "list_element");
+    ECHEC(list_element(&vide, 0), nullptr, EA_LIST_RANG_INV, "list_element");
+    ECHEC(list_element(&l, -1), nullptr, EA_LIST_RANG_INV, "list_element");
+    ECHEC(list_element(&l, 1), nullptr, EA_LIST_RANG_INV, "list_element");
+    ECHEC(list_rang_from_handle(nullptr, 0, &out), -1, EA_LIST_PT_NULL, "list_rang_from_handle");
+    ECHEC(list_rang_from_handle(&ni, 0, &out), -1, EA_LIST_NON_INIT, "list_rang_from_handle");
+    ECHEC(list_rang_from_handle(&vide, 0, &out), -1, EA_LIST_VIDE, "list_rang_from_handle");
+    ECHEC(list_rang_from_handle(&l, -1, &out), -1, EA_LIST_HND_INV, "list_rang_from_handle");
+    ECHEC(list_activer_indexe_primaire(nullptr), -1, EA_LIST_PT_NULL, "list_activer_indexe_primaire");
+    ECHEC(list_activer_indexe_primaire(&ni), -1, EA_LIST_NON_INIT, "list_activer_indexe_primaire");
 
-    EXPECT_EQ(list_append(nullptr, &x, 0), -1);
-    attendreErreur(EA_LIST_PT_NULL, "list_append");
-    EXPECT_EQ(list_append(&nonInit, nullptr, 0), -1);
-    attendreErreur(EA_LIST_OBJ_NULL, "list_append");
-    EXPECT_EQ(list_append(&nonInit, &x, 0), -1);
-    attendreErreur(EA_LIST_NON_INIT, "list_append");
+    /* The index accessors: the index is checked before the marker. */
+    const char *et = "list_element_trie", *hi = "list_handle_from_indice";
+    ECHEC(list_element_trie(nullptr, 0), nullptr, EA_LIST_PT_NULL, et);
+    ECHEC(list_handle_from_indice(nullptr, 0, &out), -1, EA_LIST_PT_NULL, hi);
+    ECHEC(list_element_trie(&sansIndex, 0), nullptr, EA_LIST_INDEX_KO, et);
+    ECHEC(list_handle_from_indice(&sansIndex, 0, &out), -1, EA_LIST_INDEX_KO, hi);
+    ni.primaryActive = 1;
+    ECHEC(list_element_trie(&ni, 0), nullptr, EA_LIST_NON_INIT, et);
+    ECHEC(list_handle_from_indice(&ni, 0, &out), -1, EA_LIST_NON_INIT, hi);
+    ECHEC(list_element_trie(&l, 1), nullptr, EA_LIST_INDICE_INV, et);
+    ECHEC(list_handle_from_indice(&l, -1, &out), -1, EA_LIST_INDICE_INV, hi);
 
-    EXPECT_EQ(list_element(nullptr, 0), nullptr);
-    attendreErreur(EA_LIST_PT_NULL, "list_element");
-    EXPECT_EQ(list_element(&nonInit, 0), nullptr);
-    attendreErreur(EA_LIST_NON_INIT, "list_element");
-    EXPECT_EQ(list_element(&vide, 0), nullptr);
-    attendreErreur(EA_LIST_RANG_INV, "list_element");
-    EXPECT_EQ(list_element(&l, -1), nullptr);
-    attendreErreur(EA_LIST_RANG_INV, "list_element");
-    EXPECT_EQ(list_element(&l, 1, &tag), nullptr);
-    attendreErreur(EA_LIST_RANG_INV, "list_element");
-
-    EXPECT_EQ(list_rang_from_handle(nullptr, 0, &out), -1);
-    attendreErreur(EA_LIST_PT_NULL, "list_rang_from_handle");
-    EXPECT_EQ(list_rang_from_handle(&nonInit, 0, &out), -1);
-    attendreErreur(EA_LIST_NON_INIT, "list_rang_from_handle");
-    EXPECT_EQ(list_rang_from_handle(&vide, 0, &out), -1);
-    attendreErreur(EA_LIST_VIDE, "list_rang_from_handle");
-    EXPECT_EQ(list_rang_from_handle(&l, -1, &out), -1);
-    attendreErreur(EA_LIST_HND_INV, "list_rang_from_handle");
-
-    EXPECT_EQ(list_activer_indexe_primaire(nullptr), -1);
-    attendreErreur(EA_LIST_PT_NULL, "list_activer_indexe_primaire");
-    EXPECT_EQ(list_activer_indexe_primaire(&nonInit), -1);
-    attendreErreur(EA_LIST_NON_INIT, "list_activer_indexe_primaire");
-
-    const struct {
-        const char *nom;
-        bool handle;
-    } accesseurs[] = {{"list_element_trie", false}, {"list_handle_from_indice", true}};
-    for (const auto &a : accesseurs) {
-        auto appel = [&](const LIST *lst, int i) {
-            return a.handle ? list_handle_from_indice(lst, i, &out) == 1
-                            : list_element_trie(lst, i) != nullptr;
-        };
-        EXPECT_FALSE(appel(nullptr, 0));
-        attendreErreur(EA_LIST_PT_NULL, a.nom);
-        EXPECT_FALSE(appel(&sansIndex, 0));
-        attendreErreur(EA_LIST_INDEX_KO, a.nom);
-        nonInit.primaryActive = 1; /* the index check comes before the marker's */
-        EXPECT_FALSE(appel(&nonInit, 0));
-        attendreErreur(EA_LIST_NON_INIT, a.nom);
-        nonInit.primaryActive = 0;
-        EXPECT_FALSE(appel(&l, 1));
-        attendreErreur(EA_LIST_INDICE_INV, a.nom);
-        EXPECT_FALSE(appel(&l, -1));
-        attendreErreur(EA_LIST_INDICE_INV, a.nom);
-    }
-    EXPECT_EQ(list_handle_from_indice(&l, 0, &out), 1);
-    EXPECT_EQ(out, 0);
-
-    for (int trie = 0; trie < 2; trie++) {
-        const char *nom = trie ? "list_bsearch_trie" : "list_bsearch";
+    /* The searches write 0 on a refused call, and on an empty list record nothing. */
+    ni.fcmp = parCle;
+    for (const char *nom : {"list_bsearch", "list_bsearch_trie"}) {
         auto chercher = [&](const LIST *lst, const void *cle) {
             out = 77;
-            void *p = trie ? list_bsearch_trie(lst, cle, &out) : list_bsearch(lst, cle, &out);
-            EXPECT_EQ(p, nullptr);
-            EXPECT_EQ(out, 0);
+            const bool bs = nom[strlen(nom) - 1] == 'h';
+            EXPECT_EQ(bs ? list_bsearch(lst, cle, &out) : list_bsearch_trie(lst, cle, &out), nullptr);
+            return out;
         };
-        chercher(nullptr, &x);
-        attendreErreur(EA_LIST_PT_NULL, nom);
-        chercher(&sansIndex, &x);
-        attendreErreur(EA_LIST_INDEX_KO, nom);
-        list_activer_indexe_primaire(&vide);
-        chercher(&vide, &x);
-        attendreErreur(EA_LIST_FCMP_NULL, nom);
-        nonInit.primaryActive = 1;
-        nonInit.fcmp = comparerCle;
-        chercher(&nonInit, &x);
-        attendreErreur(EA_LIST_NON_INIT, nom);
-        nonInit.primaryActive = 0;
-        nonInit.fcmp = nullptr;
-        chercher(&l, nullptr);
-        attendreErreur(EA_LIST_OBJ_NULL, nom);
-        /* An empty list: no element, 0, nothing recorded. */
-        LIST v;
-        list_init(&v, 0, 0, sizeof(Elt), comparerCle);
+        ECHEC(chercher(nullptr, &x), 0, EA_LIST_PT_NULL, nom);
+        ECHEC(chercher(&sansIndex, &x), 0, EA_LIST_INDEX_KO, nom);
+        ECHEC(chercher(&sansFcmp, &x), 0, EA_LIST_FCMP_NULL, nom);
+        ECHEC(chercher(&ni, &x), 0, EA_LIST_NON_INIT, nom);
+        ECHEC(chercher(&l, nullptr), 0, EA_LIST_OBJ_NULL, nom);
         appli_reset_errno();
-        chercher(&v, &x);
+        EXPECT_EQ(chercher(&vide, &x), 0);
         EXPECT_EQ(appli_last_error().code, nullptr);
     }
+    ni.primaryActive = 0;
 
-    EXPECT_EQ(list_insert(nullptr, &x, 0), -1);
-    attendreErreur(EA_LIST_PT_NULL, "list_insert");
-    EXPECT_EQ(list_insert(&l, nullptr, 0), -1);
-    attendreErreur(EA_LIST_OBJ_NULL, "list_insert");
-    EXPECT_EQ(list_insert(&nonInit, &x, 0), -1);
-    attendreErreur(EA_LIST_NON_INIT, "list_insert");
-    EXPECT_EQ(list_insert(&vide, &x, 0), -1); /* active index, no function */
-    attendreErreur(EA_LIST_FCMP_NULL, "list_insert");
-
+    ECHEC(list_insert(nullptr, &x, 0), -1, EA_LIST_PT_NULL, "list_insert");
+    ECHEC(list_insert(&ni, nullptr, 0), -1, EA_LIST_OBJ_NULL, "list_insert");
+    ECHEC(list_insert(&ni, &x, 0), -1, EA_LIST_NON_INIT, "list_insert");
+    ECHEC(list_insert(&sansFcmp, &x, 0), -1, EA_LIST_FCMP_NULL, "list_insert");
     /* An append unsorts the index: insertion is refused until a sort. */
     ASSERT_EQ(list_append(&l, &x, 0), 1);
-    EXPECT_EQ(list_insert(&l, &x, 0), -1);
-    attendreErreur(EA_LIST_FCMP_NULL, "list_insert");
+    ECHEC(list_insert(&l, &x, 0), -1, EA_LIST_FCMP_NULL, "list_insert");
     list_trier(&l, nullptr);
     EXPECT_EQ(list_insert(&l, &x, 0), 1);
-    EXPECT_EQ(list_length(&l), 3);
-
-    /* Without an index, list_insert is a plain append. */
+    /* Without an index, insertion is a plain append. */
     EXPECT_EQ(list_insert(&sansIndex, &x, 0), 1);
     EXPECT_EQ(list_length(&sansIndex), 2);
-    EXPECT_EQ(sansIndex.primaryActive, 0);
 
-    /* list_trier with no function at all, or on a list not initialised: nothing. */
+    /* list_trier without any function, or on a list not initialised: nothing. */
     appli_reset_errno();
     list_trier(&sansIndex, nullptr);
-    list_trier(&nonInit, comparerCle);
-    list_trier(nullptr, comparerCle);
+    list_trier(&ni, parCle);
+    list_trier(nullptr, parCle);
     EXPECT_EQ(appli_last_error().code, nullptr);
-    EXPECT_EQ(sansIndex.primaryActive, 0);
-    EXPECT_EQ(sansIndex.primarySorted, 0);
+    EXPECT_EQ(sansIndex.primaryActive + sansIndex.primarySorted, 0);
 }
 
 TEST(ListErreurs, SeulesLesOperationsTraceesEcriventDansLeJournal)
 {
     testutil::TempDir d;
     ASSERT_EQ(f_set_dbg_logfile_name((d / "trace.log").c_str(), "w"), 0);
-    Elt x{0, 0};
+    Elt x{0, 0, 0};
     list_length(nullptr);
     list_append(nullptr, &x, 0);
     list_activer_indexe_primaire(nullptr);
@@ -415,91 +339,9 @@ TEST(ListErreurs, SeulesLesOperationsTraceesEcriventDansLeJournal)
     list_element_trie(nullptr, 0);
     list_bsearch(nullptr, &x, nullptr);
     const std::string journal = testutil::lireFichier(d / "trace.log");
+    EXPECT_NE(journal.find("[liboutilsgeneraux/src/list,"), std::string::npos);
     for (const char *nom : {"list_length", "list_append", "list_activer_indexe_primaire", "list_insert"})
         EXPECT_NE(journal.find(std::string("==>[") + nom + "]"), std::string::npos) << nom;
     for (const char *nom : {"list_element", "list_rang_from_handle", "list_bsearch"})
         EXPECT_EQ(journal.find(nom), std::string::npos) << nom;
-    EXPECT_NE(journal.find("[liboutilsgeneraux/src/list,"), std::string::npos);
-}
-
-/*
-** The searches against a plain bisection over the index order, on lists with
-** many ties; each insertion goes just before the equal element found.
-*/
-TEST(ListRecherche, ChoixParmiLesEgauxCommeLaBissection)
-{
-    std::mt19937 alea(11);
-    for (int essai = 0; essai < 200; essai++) {
-        LIST l;
-        list_init(&l, 0, 0, sizeof(Elt), comparerCle);
-        const int n = static_cast<int>(alea() % 40);
-        const int plage = 1 + static_cast<int>(alea() % 6);
-        for (int i = 0; i < n; i++) {
-            Elt x{static_cast<int>(alea() % plage), i};
-            std::vector<int> cles;
-            for (int j = 0; j < l.count; j++) cles.push_back(static_cast<Elt *>(list_element_trie(&l, j))->cle);
-            int lo = 0, hi = static_cast<int>(cles.size()), trouve = -1;
-            while (lo < hi) {
-                const int mid = (lo + hi) / 2;
-                if (x.cle == cles[mid]) {
-                    trouve = mid;
-                    break;
-                }
-                if (x.cle < cles[mid])
-                    hi = mid;
-                else
-                    lo = mid + 1;
-            }
-            const int attendu = trouve >= 0 ? trouve : lo;
-
-            int r = -5, p = -5;
-            Elt *e1 = static_cast<Elt *>(list_bsearch(&l, &x, &r));
-            Elt *e2 = static_cast<Elt *>(list_bsearch_trie(&l, &x, &p));
-            EXPECT_EQ(p, attendu);
-            EXPECT_EQ(e1, e2);
-            if (trouve >= 0) {
-                ASSERT_NE(e1, nullptr);
-                EXPECT_EQ(e1, list_element_trie(&l, trouve));
-                EXPECT_EQ(r, rangDe(l, e1));
-            } else {
-                EXPECT_EQ(e1, nullptr);
-                EXPECT_EQ(r, l.count);
-            }
-            ASSERT_EQ(list_insert(&l, &x, 0), 1);
-            EXPECT_EQ(static_cast<Elt *>(list_element_trie(&l, attendu))->num, i);
-        }
-        for (int j = 1; j < l.count; j++)
-            EXPECT_LE(comparerCle(list_element_trie(&l, j - 1), list_element_trie(&l, j)), 0);
-    }
-}
-
-TEST(ListInsertion, BACDonneLesRangsEtLOrdreAttendus)
-{
-    struct Nom {
-        char s[8];
-    };
-    auto parNom = [](const void *a, const void *b) {
-        return strcmp(static_cast<const Nom *>(a)->s, static_cast<const Nom *>(b)->s);
-    };
-    LIST l;
-    list_init(&l, 0, 0, sizeof(Nom), parNom);
-    for (const char *s : {"b", "a", "c"}) {
-        Nom n{};
-        strcpy(n.s, s);
-        ASSERT_EQ(list_insert(&l, &n, 0), 1);
-    }
-    EXPECT_STREQ(static_cast<Nom *>(list_element(&l, 1))->s, "a");
-    EXPECT_STREQ(static_cast<Nom *>(list_element_trie(&l, 1))->s, "b");
-    for (int i = 0; i < 3; i++) EXPECT_STREQ(static_cast<Nom *>(list_element_trie(&l, i))->s, i == 0 ? "a" : i == 1 ? "b" : "c");
-    int h = -1;
-    EXPECT_EQ(list_handle_from_indice(&l, 0, &h), 1);
-    EXPECT_EQ(h, 1);
-    Nom cle{"0"}, grand{"z"};
-    int p = -1;
-    EXPECT_EQ(list_bsearch_trie(&l, &cle, &p), nullptr);
-    EXPECT_EQ(p, 0);
-    EXPECT_EQ(list_bsearch_trie(&l, &grand, &p), nullptr);
-    EXPECT_EQ(p, 3);
-    EXPECT_EQ(list_bsearch(&l, &grand, &p), nullptr);
-    EXPECT_EQ(p, 3);
 }
