@@ -189,6 +189,16 @@ int Quelto_lireFichiersEtMajInstancePb(InstancePb *instance)
     return 0;
 }
 
+/*
+** Count one more non-empty line in the context and return its number; the
+** count stays at its greatest value rather than overflow.
+*/
+static int32_t mQuelto_compterLigne(ContexteDecodage *ctx)
+{
+    if (ctx->i_numLigne < INT32_MAX) ctx->i_numLigne++;
+    return ctx->i_numLigne;
+}
+
 /* 1 when the file at chemin exists (the existence test of every reader). */
 static bool mQuelto_fichierExiste(const char *chemin)
 {
@@ -241,7 +251,7 @@ int mQuelto_lireFichLongMaxTeinteEtMajInstancePb(InstancePb *instance)
 int mQuelto_decodeLigneLongMaxTeinte(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
-    if (++ctx->i_numLigne == 1) return 0;
+    if (mQuelto_compterLigne(ctx) == 1) return 0;  /* heading */
 
     char champ1[OSUP_LONG_CHAMP];
     int suivant = 0;
@@ -303,7 +313,7 @@ static const struct {
 int mQuelto_decodeLigneObjectifs(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
-    if (++ctx->i_numLigne == 1) return 0;
+    if (mQuelto_compterLigne(ctx) == 1) return 0;  /* heading */
 
     char champ1[OSUP_LONG_CHAMP], champ2[OSUP_LONG_CHAMP];
     int debut = 0, suivant = 0;
@@ -374,7 +384,7 @@ int mQuelto_lireFichEcartsCritEtMajInstancePb(InstancePb *instance)
 int mQuelto_decodeLigneEcartCritere(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
-    if (++ctx->i_numLigne == 1) return 0;
+    if (mQuelto_compterLigne(ctx) == 1) return 0;  /* heading */
 
     char champs[4][OSUP_LONG_CHAMP];
     int debut = 0, suivant = 0;
@@ -504,7 +514,7 @@ static int32_t *mQuelto_allouerFlags(int nb)
 int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
-    if (++ctx->i_numLigne == 1) return 0;
+    if (mQuelto_compterLigne(ctx) == 1) return 0;  /* heading */
 
     char champs[4][OSUP_LONG_CHAMP];
     int debut = 0, suivant = 0;
@@ -772,7 +782,7 @@ static int mQuelto_ecrireSequenceTeintes(FILE *f, const InstancePb *instance)
 }
 
 /* The figures on the vehicles and on the paint colour batches. */
-static void mQuelto_ecrireChiffres(FILE *f, InstancePb *instance, const IndicateursSolution *ind)
+static void mQuelto_ecrireChiffres(FILE *f, const InstancePb *instance, const IndicateursSolution *ind)
 {
     fprintf(f, "\n\nFigures on the vehicles matched by ratio constraints : \n");
     int nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
