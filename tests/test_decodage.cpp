@@ -61,6 +61,34 @@ const EcartCritere *ecart(InstancePb &inst, bool prio, int r)
 
 const Vehicule *veh(LIST &l, int r) { return static_cast<const Vehicule *>(list_element(&l, r)); }
 
+/* A list of constraints as "name p/q ratio flag4" lines. */
+std::string texte(LIST &l)
+{
+    std::string t;
+    char b[128];
+    for (int r = 0; r < list_length(&l); r++) {
+        const EcartCritere *e = static_cast<const EcartCritere *>(list_element(&l, r));
+        snprintf(b, sizeof b, "%s %d/%d %.4f %d\n", e->s_nomEcart, e->i_numerateur, e->i_denominateur, e->d_ratio,
+                 e->i_flagChamp4);
+        t += b;
+    }
+    return t;
+}
+
+/* A list of vehicles (two high, one low priority flag) as "date ident rank colour cand flags" lines. */
+std::string texteVeh(LIST &l)
+{
+    std::string t;
+    char b[256];
+    for (int r = 0; r < list_length(&l); r++) {
+        const Vehicule *v = veh(l, r);
+        snprintf(b, sizeof b, "%s %s %d %d %d %d%d%d\n", v->s_date, v->s_ident, v->i_rangSeq, v->i_teinte,
+                 v->i_rangSeqCandidat, v->i_vectBoolEcPrio[0], v->i_vectBoolEcPrio[1], v->i_vectBoolEcNonPrio[0]);
+        t += b;
+    }
+    return t;
+}
+
 /* Two high and one low priority constraints, as the vehicle tests expect. */
 const std::string ECARTS_2_1 = "ratio;prio;nom;x\n1/2;1;P1;\n1/3;1;P2;\n1/5;0;N1;\n";
 
@@ -73,20 +101,8 @@ TEST(Ecarts, ReadsConstraintsInFileOrderWithCutNamesAndCrLf)
     Lecture l = lire(inst, ECARTS, dir,
                      "heading\r\n3/5;1;RC1;1\r\n\r\n1/3;0;RC2;\r\n 2/ 7x;1;ABCDEFGHIJKLMNOPQRSTUVWXY;0;more\r\n");
     ASSERT_EQ(l.rc, 0) << l.err;
-    ASSERT_EQ(list_length(&inst.l_ecartsPrio), 2);
-    ASSERT_EQ(list_length(&inst.l_ecartsNonPrio), 1);
-    const EcartCritere *a = ecart(inst, true, 0), *b = ecart(inst, false, 0), *c = ecart(inst, true, 1);
-    EXPECT_STREQ(a->s_nomEcart, "RC1");
-    EXPECT_EQ(a->i_numerateur, 3);
-    EXPECT_EQ(a->i_denominateur, 5);
-    EXPECT_DOUBLE_EQ(a->d_ratio, 60.0);
-    EXPECT_EQ(a->i_flagChamp4, 1);
-    EXPECT_EQ(b->i_flagChamp4, 0);
-    EXPECT_DOUBLE_EQ(b->d_ratio, 100.0 / 3);
-    EXPECT_STREQ(c->s_nomEcart, "ABCDEFGHIJKLMNOPQRST");
-    EXPECT_EQ(c->i_numerateur, 2);
-    EXPECT_EQ(c->i_denominateur, 7);
-    EXPECT_EQ(c->i_flagChamp4, 0);
+    EXPECT_EQ(texte(inst.l_ecartsPrio), "RC1 3/5 60.0000 1\nABCDEFGHIJKLMNOPQRST 2/7 28.5714 0\n");
+    EXPECT_EQ(texte(inst.l_ecartsNonPrio), "RC2 1/3 33.3333 0\n");
 
     InstancePb vide{};
     EXPECT_EQ(lire(vide, ECARTS, dir, "heading only\n").rc, 0);
@@ -133,14 +149,6 @@ TEST(Ecarts, RefusalsNameTheLineAndTheField)
         << l.err;
     EXPECT_NE(l.err.find("3/5;2;B;0"), std::string::npos);
     EXPECT_EQ(list_length(&compte.l_ecartsPrio), 1);  /* what was read stays */
-
-    InstancePb absent{};
-    snprintf(absent.s_fichEcartsCriteres, sizeof absent.s_fichEcartsCriteres, "%s", (dir / "none").c_str());
-    l = capturer([&] { return mQuelto_lireFichEcartsCritEtMajInstancePb(&absent); });
-    EXPECT_EQ(l.rc, -1);
-    EXPECT_NE(l.err.find("\nS_MSG_ERR_0009 : mQuelto_lireFichEcartsCritEtMajInstancePb : file (" + dir / "none" +
-                         ") not found !!\n"),
-              std::string::npos);
 }
 
 TEST(Ecarts, RatioReadingAgreesWithFormattedInput)
@@ -170,9 +178,9 @@ TEST(LongMax, LastDataLineCountsAndNonPositiveIsRefused)
     testutil::TempDir dir;
     const struct {
         const char *contenu;
-        int rc, limite;
-    } bons[] = {{"h\n4\n6\n", 0, 6}, {"h\n6;abc\n", 0, 6}, {"h\n  +12x\n", 0, 12}, {"h\n99999999999\n", 0, 2147483647},
-                  {"h\n000000000000000000000000000099999999999999999999999999;\n", 0, 2147483647}};
+        int limite;
+    } bons[] = {{"h\n4\n6\n", 6}, {"h\n6;abc\n", 6}, {"h\n  +12x\n", 12}, {"h\n99999999999\n", 2147483647},
+                {"h\n000000000000000000000000000099999999999999999999999999;\n", 2147483647}};
     for (const auto &c : bons) {
         InstancePb inst{};
         EXPECT_EQ(lire(inst, LONGMAX, dir, c.contenu).rc, 0) << c.contenu;
@@ -197,13 +205,6 @@ TEST(LongMax, LastDataLineCountsAndNonPositiveIsRefused)
                   std::string::npos)
             << l.err;
     }
-    InstancePb absent{};
-    snprintf(absent.s_fichLongMaxRafTeintes, sizeof absent.s_fichLongMaxRafTeintes, "%s", (dir / "x").c_str());
-    Lecture l = capturer([&] { return mQuelto_lireFichLongMaxTeinteEtMajInstancePb(&absent); });
-    EXPECT_EQ(l.rc, -1);
-    EXPECT_NE(l.err.find("S_MSG_ERR_0013 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb : file (" + dir / "x" +
-                         ") not found !!"),
-              std::string::npos);
 }
 
 TEST(Objectifs, PlacesInFileOrderAndRefusals)
@@ -244,15 +245,6 @@ TEST(Objectifs, PlacesInFileOrderAndRefusals)
         EXPECT_EQ(l.rc, -1);
         EXPECT_NE(l.err.find(c.message), std::string::npos) << l.err;
     }
-    InstancePb absent{};
-    absent.i_nbObjectifs = 7;
-    snprintf(absent.s_fichObjectifOptim, sizeof absent.s_fichObjectifOptim, "%s", (dir / "x").c_str());
-    Lecture l = capturer([&] { return mQuelto_lireFichObjectifsEtMajInstancePb(&absent); });
-    EXPECT_EQ(l.rc, -1);
-    EXPECT_EQ(absent.i_nbObjectifs, 7);
-    EXPECT_NE(l.err.find("S_MSG_ERR_0015 : mQuelto_lireFichObjectifsEtMajInstancePb : file (" + dir / "x" +
-                         ") not found !!"),
-              std::string::npos);
 }
 
 TEST(Vehicules, DecodesFieldsFlagsAndInterleavedDays)
@@ -267,25 +259,8 @@ TEST(Vehicules, DecodesFieldsFlagsAndInterleavedDays)
     ASSERT_EQ(l.rc, 0) << l.err;
     EXPECT_STREQ(inst.s_jourJMoins1, "d1");
     EXPECT_STREQ(inst.s_jourJ, "d2");
-    ASSERT_EQ(list_length(&inst.l_vehFiges), 2);
-    ASSERT_EQ(list_length(&inst.l_vehAOrdonnancer), 2);
-    const Vehicule *v = veh(inst.l_vehFiges, 0);
-    EXPECT_STREQ(v->s_date, "d1");
-    EXPECT_STREQ(v->s_ident, "V0042");
-    EXPECT_EQ(v->i_rangSeq, 12);
-    EXPECT_EQ(v->i_teinte, 5);
-    EXPECT_EQ(v->i_rangSeqCandidat, -1);
-    EXPECT_EQ(v->i_vectBoolEcPrio[0], 1);
-    EXPECT_EQ(v->i_vectBoolEcPrio[1], 0);
-    EXPECT_EQ(v->i_vectBoolEcNonPrio[0], 1);
-    EXPECT_EQ(std::string(veh(inst.l_vehFiges, 1)->s_ident), longue.substr(0, 30));
-    v = veh(inst.l_vehAOrdonnancer, 0);
-    EXPECT_EQ(v->i_rangSeq, 3);
-    EXPECT_EQ(v->i_teinte, 2);
-    EXPECT_EQ(v->i_vectBoolEcPrio[0], 1);
-    EXPECT_EQ(v->i_vectBoolEcPrio[1], 0);
-    EXPECT_EQ(v->i_vectBoolEcNonPrio[0], 0);
-    EXPECT_EQ(veh(inst.l_vehAOrdonnancer, 1)->i_vectBoolEcNonPrio[0], 1);
+    EXPECT_EQ(texteVeh(inst.l_vehFiges), "d1 V0042 12 5 -1 101\nd1 " + longue.substr(0, 30) + " 1 1 -1 000\n");
+    EXPECT_EQ(texteVeh(inst.l_vehAOrdonnancer), "d2 V7 3 2 -1 100\nd2 V8 4 1 -1 011\n");
 
     /* One date only: every vehicle is frozen.  No constraint: four fields suffice. */
     InstancePb seul{};
@@ -337,14 +312,6 @@ TEST(Vehicules, RefusalsInTheOrderOfTheChecks)
     EXPECT_EQ(l.err.find("S_MSG_ERR_0024"), std::string::npos);
     EXPECT_NE(l.err.find("ligne (3), ligne lue : "), std::string::npos);
     EXPECT_NE(l.err.find("==>[d1;0;A;0;1;1;1]"), std::string::npos) << l.err;
-
-    InstancePb absent{};
-    snprintf(absent.s_fichVehicules, sizeof absent.s_fichVehicules, "%s", (dir / "x").c_str());
-    l = capturer([&] { return mQuelto_lireFichVehEtMajInstancePb(&absent); });
-    EXPECT_EQ(l.rc, -1);
-    EXPECT_NE(l.err.find("\nS_MSG_ERR_0017 : mQuelto_lireFichVehEtMajInstancePb : file (" + dir / "x" +
-                         ") not found !!\n"),
-              std::string::npos);
 }
 
 namespace {
@@ -434,6 +401,31 @@ TEST(Solution, TheSameVehicleManyTimesNeedsNoMemoryPerLine)
     EXPECT_EQ(rc, 0);
     EXPECT_LT(apres, avant + 100000);
     EXPECT_EQ(rangCandidat(inst, 2), 1);
+}
+
+TEST(Lecture, MissingFilesNamedInTheReadersMessages)
+{
+    testutil::TempDir dir;
+    const std::string absent = dir / "none";
+    const char *fonctions[] = {"0009 : mQuelto_lireFichEcartsCritEtMajInstancePb",
+                               "0013 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb",
+                               "0015 : mQuelto_lireFichObjectifsEtMajInstancePb", "0017 : mQuelto_lireFichVehEtMajInstancePb"};
+    int (*lecteur[])(InstancePb *) = {mQuelto_lireFichEcartsCritEtMajInstancePb,
+                                      mQuelto_lireFichLongMaxTeinteEtMajInstancePb,
+                                      mQuelto_lireFichObjectifsEtMajInstancePb, mQuelto_lireFichVehEtMajInstancePb};
+    for (int i = 0; i < 4; i++) {
+        InstancePb inst{};
+        inst.i_nbObjectifs = 7;
+        for (char *c : {inst.s_fichEcartsCriteres, inst.s_fichLongMaxRafTeintes, inst.s_fichObjectifOptim,
+                        inst.s_fichVehicules})
+            snprintf(c, QUELTO_LONG_CHEMIN + 1, "%s", absent.c_str());
+        Lecture l = capturer([&] { return lecteur[i](&inst); });
+        EXPECT_EQ(l.rc, -1);
+        EXPECT_EQ(inst.i_nbObjectifs, 7);  /* nothing reset */
+        EXPECT_NE(l.err.find(std::string("\nS_MSG_ERR_") + fonctions[i] + " : file (" + absent + ") not found !!\n"),
+                  std::string::npos)
+            << l.err;
+    }
 }
 
 TEST(Lecture, FourFilesInOrderStoppingAtTheFirstFailure)
