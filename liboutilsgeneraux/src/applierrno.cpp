@@ -107,16 +107,20 @@ static std::string nomSourceDe(std::string_view chemin)
 ** The interned report name of file.  Null gives "".  Should memory run out
 ** while a new name is interned, the path itself is returned: still a valid
 ** text (a __FILE__ literal lives as long as the process), only longer.
+** The map is allocated once and never destroyed, so that a report made while
+** the process exits still finds it and its texts.
 */
 const char *appli_nom_source(const char *file)
 {
-    static std::map<std::string, std::string, std::less<>> s_noms;
+    using Noms = std::map<std::string, std::string, std::less<>>;
+    static Noms *const s_noms = new (std::nothrow) Noms();
     if (file == nullptr) return "";
+    if (s_noms == nullptr) return file;
     std::string_view chemin(file);
-    auto it = s_noms.find(chemin);
-    if (it != s_noms.end()) return it->second.c_str();
+    auto it = s_noms->find(chemin);
+    if (it != s_noms->end()) return it->second.c_str();
     try {
-        auto res = s_noms.emplace(std::string(chemin), nomSourceDe(chemin));
+        auto res = s_noms->emplace(std::string(chemin), nomSourceDe(chemin));
         return res.first->second.c_str();
     } catch (const std::bad_alloc &) {
         return file;
