@@ -1,6 +1,7 @@
 /* Tests of the indexed list: sort, search, insertion, growth, tags, failures. */
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <fstream>
@@ -54,6 +55,91 @@ int parEntree(int32_t a, int32_t b, void *ctx)
     return (c->k[a] > c->k[b]) - (c->k[a] < c->k[b]);
 }
 
+/*
+** The reference: the container's sort written plainly (recursion on the left
+** part, insertion sort after a pass without swaps), whose permutations and
+** comparison counts the vectors file gives.  list_qsort must leave the same
+** permutations with fewer comparisons where insertion sort is slow.
+*/
+void referenceQsort(int32_t *e, int n, Cles &c)
+{
+    auto cmp = [&](int i, int j) { return parEntree(e[i], e[j], &c); };
+    auto insertion = [&] {
+        for (int m = 1; m < n; m++)
+            for (int l = m; l > 0 && cmp(l - 1, l) > 0; l--) std::swap(e[l], e[l - 1]);
+    };
+    auto med3 = [&](int a, int b, int d) {
+        return cmp(a, b) < 0 ? (cmp(b, d) < 0 ? b : cmp(a, d) < 0 ? d : a)
+                             : (cmp(b, d) > 0 ? b : cmp(a, d) < 0 ? a : d);
+    };
+    for (;;) {
+        if (n < 7) return insertion();
+        int m = n / 2, lo = 0, hi = n - 1;
+        if (n > 40) {
+            const int d = n / 8;
+            lo = med3(lo, lo + d, lo + 2 * d);
+            m = med3(m - d, m, m + d);
+            hi = med3(hi - 2 * d, hi - d, hi);
+        }
+        if (n > 7) m = med3(lo, m, hi);
+        std::swap(e[0], e[m]);
+        bool echange = false;
+        int pa = 1, pb = 1, pc = n - 1, pd = n - 1, r;
+        for (;;) {
+            for (; pb <= pc && (r = cmp(pb, 0)) <= 0; pb++)
+                if (r == 0) echange = true, std::swap(e[pa++], e[pb]);
+            for (; pb <= pc && (r = cmp(pc, 0)) >= 0; pc--)
+                if (r == 0) echange = true, std::swap(e[pc], e[pd--]);
+            if (pb > pc) break;
+            echange = true;
+            std::swap(e[pb++], e[pc--]);
+        }
+        if (!echange) return insertion();
+        r = std::min(pa, pb - pa);
+        for (int k = 0; k < r; k++) std::swap(e[k], e[pb - r + k]);
+        r = std::min(pd - pc, n - 1 - pd);
+        for (int k = 0; k < r; k++) std::swap(e[pb + k], e[n - r + k]);
+        if (pb - pa > 1) referenceQsort(e, pb - pa, c);
+        if (pd - pc <= 1) return;
+        e += n - (pd - pc);
+        n = pd - pc;
+    }
+}
+
+/*
+** Keys on which the reference goes quadratic: with m = n / 2, the keys
+** m-1, m-2, ..., 0, then m, then n-1, n-2, ..., m+1.  The median chosen is m
+** (at position m); once it is swapped to the front, every smaller key is on
+** the left and every greater one on the right, so the first pass swaps
+** nothing and the whole array, two descending runs, goes to insertion sort.
+*/
+std::vector<long> clesAdverses(int n)
+{
+    const int m = n / 2;
+    std::vector<long> k(static_cast<size_t>(n));
+    for (int i = 0; i < n; i++) k[i] = i < m ? m - 1 - i : i == m ? m : n + m - i;
+    return k;
+}
+
+/*
+** Sorts the entries 0..n-1 over c's keys with list_qsort and with the
+** reference, expects the same permutation, returns the reference's.  The
+** comparison counts differ only where insertion sort would be slow.
+*/
+std::vector<int32_t> comparerALaReference(Cles &c, const std::string &nom, long ncmpReference = -1)
+{
+    std::vector<int32_t> e(c.k.size()), ref(c.k.size());
+    for (size_t i = 0; i < e.size(); i++) e[i] = ref[i] = static_cast<int32_t>(i);
+    Cles cr = c;
+    referenceQsort(ref.data(), static_cast<int>(ref.size()), cr);
+    if (ncmpReference >= 0) {
+        EXPECT_EQ(cr.appels, ncmpReference) << nom;
+    }
+    list_qsort(e.data(), static_cast<int>(e.size()), parEntree, &c);
+    EXPECT_EQ(e, ref) << nom;
+    return ref;
+}
+
 }  // namespace
 
 TEST(ListTri, ReproduitLesVecteursDeReference)
@@ -66,20 +152,48 @@ TEST(ListTri, ReproduitLesVecteursDeReference)
         if (ligne.empty() || ligne[0] == '#') continue;
         std::istringstream s(ligne);
         Cles c;
-        std::vector<int32_t> attendu, e;
+        std::vector<int32_t> attendu;
         long ncmp = -1;
         s >> mot;
         while (s >> mot && mot != "|") c.k.push_back(std::stol(mot));
         s >> mot;
         while (s >> mot && mot != "|") attendu.push_back(std::stoi(mot));
         s >> mot >> ncmp >> mot >> mot >> nom;
-        for (size_t i = 0; i < c.k.size(); i++) e.push_back(static_cast<int32_t>(i));
-        list_qsort(e.data(), static_cast<int>(e.size()), parEntree, &c);
-        EXPECT_EQ(e, attendu) << nom;
-        EXPECT_EQ(c.appels, ncmp) << nom;
+        EXPECT_EQ(comparerALaReference(c, nom, ncmp), attendu) << nom;
         nbCas++;
     }
     EXPECT_EQ(nbCas, 2177);
+}
+
+/* Random keys with many ties, every size around the thresholds 7 and 40 and
+** larger ones; then the quadratic pattern, in O(n log n) comparisons. */
+TEST(ListTri, MemesPermutationsQueLaReferenceEnMoinsDeComparaisons)
+{
+    std::mt19937 alea(5);
+    for (int essai = 0; essai < 3000; essai++) {
+        const int n = essai < 2000 ? essai % 100 : static_cast<int>(alea() % 3000);
+        const long plage = 1 + static_cast<long>(alea() % (essai % 3 == 0 ? 4 : n + 2));
+        Cles c;
+        for (int i = 0; i < n; i++) {
+            const long presque = i / 3 % plage; /* runs sorted or reversed, with ties */
+            c.k.push_back(essai % 5 == 0 ? presque : essai % 5 == 1 ? plage - presque : static_cast<long>(alea() % plage));
+        }
+        comparerALaReference(c, "essai " + std::to_string(essai));
+    }
+    for (int n : {41, 100, 1001, 20000}) {
+        Cles c;
+        c.k = clesAdverses(n);
+        comparerALaReference(c, "adverse " + std::to_string(n));
+        if (n == 20000) {
+            EXPECT_LT(c.appels, 40L * n);
+        }
+    }
+    std::vector<int32_t> e(1000000); /* in O(n^2), this would not end */
+    Cles c;
+    c.k = clesAdverses(static_cast<int>(e.size()));
+    for (size_t i = 0; i < e.size(); i++) e[i] = static_cast<int32_t>(i);
+    list_qsort(e.data(), static_cast<int>(e.size()), parEntree, &c);
+    for (size_t i = 0; i < e.size(); i++) ASSERT_EQ(c.k[e[i]], static_cast<long>(i));
 }
 
 /* list_trier sorts from the order the previous sort left, never from rank order. */

@@ -29,6 +29,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "applierrno.h"
 #include "traces.h"
@@ -583,102 +584,233 @@ int list_insert(LIST *l, const void *element, int tag)
 ** The sort of index entries.  Quicksort with median of three (ninther above
 ** 40 entries), three-way partition that gathers the entries equal to the
 ** pivot at both ends before swapping them to the middle, insertion sort below
-** 7 entries and whenever a partition pass swapped nothing.  Each step is kept
-** exactly, comparisons included: the order in which equal elements end up is
-** part of the program's results.  Recursion on the left part, iteration on
-** the right part.
+** 7 entries, and a stable sort of the part whenever a partition pass swapped
+** nothing.  The order in which equal elements end up is part of the
+** program's results, so the quicksort's steps and comparisons are kept
+** exactly; the only freedom taken is in the part left to the insertion sort
+** after a pass without swaps: insertion sort is stable, so any stable sort
+** leaves the same permutation (the comparison functions of this system are
+** consistent orders), and a merge sort does it in O(n log n) where insertion
+** sort may take O(n^2) (a part whose two sides are each in reverse order).
+**
+** The parts still to sort are kept on an explicit stack instead of the
+** recursion on the left part, in the same order (the left part is sorted
+** completely before the right one), so that a deep partition cannot
+** overflow the call stack.
+**
+** The sort is written once as a template over the entry type and the
+** comparison, so that list_trier can compare with an inlined function while
+** list_qsort keeps its function pointer.
 */
 
-static void list_echanger(int32_t *e, int i, int j)
-{
-    const int32_t t = e[i];
-    e[i] = e[j];
-    e[j] = t;
-}
-
-static void list_tri_insertion(int32_t *e, int n, LIST_QCMP cmp, void *ctx)
+/* Insertion sort of e[0..n-1]: moves each entry left past the greater ones. */
+template <typename T, typename Cmp>
+static void list_tri_insertion(T *e, int n, Cmp &cmp)
 {
     for (int m = 1; m < n; m++)
-        for (int l = m; l > 0 && cmp(e[l - 1], e[l], ctx) > 0; l--) list_echanger(e, l, l - 1);
+        for (int l = m; l > 0 && cmp(e[l - 1], e[l]) > 0; l--) std::swap(e[l], e[l - 1]);
 }
 
 /* Position of the median of the entries at positions a, b and c. */
-static int list_med3(const int32_t *e, int a, int b, int c, LIST_QCMP cmp, void *ctx)
+template <typename T, typename Cmp>
+static int list_med3(const T *e, int a, int b, int c, Cmp &cmp)
 {
-    if (cmp(e[a], e[b], ctx) < 0)
-        return cmp(e[b], e[c], ctx) < 0 ? b : (cmp(e[a], e[c], ctx) < 0 ? c : a);
-    return cmp(e[b], e[c], ctx) > 0 ? b : (cmp(e[a], e[c], ctx) < 0 ? a : c);
+    if (cmp(e[a], e[b]) < 0) return cmp(e[b], e[c]) < 0 ? b : (cmp(e[a], e[c]) < 0 ? c : a);
+    return cmp(e[b], e[c]) > 0 ? b : (cmp(e[a], e[c]) < 0 ? a : c);
 }
 
 /* Exchange the r entries from position i with the r entries from position j. */
-static void list_echanger_plages(int32_t *e, int i, int j, int r)
+template <typename T>
+static void list_echanger_plages(T *e, int i, int j, int r)
 {
-    for (int k = 0; k < r; k++) list_echanger(e, i + k, j + k);
+    for (int k = 0; k < r; k++) std::swap(e[i + k], e[j + k]);
+}
+
+/*
+** Stable merge sort of e[0..n-1] with buf (at least (n + 1) / 2 entries):
+** runs of up to 12 entries by insertion sort, then merges that take from the
+** left run on ties; two runs already in order are not merged, so a sorted
+** part costs n comparisons.
+*/
+template <typename T, typename Cmp>
+static void list_tri_fusion(T *e, int n, T *buf, Cmp &cmp)
+{
+    if (n <= 12) {
+        list_tri_insertion(e, n, cmp);
+        return;
+    }
+    const int g = n / 2;
+    list_tri_fusion(e, g, buf, cmp);
+    list_tri_fusion(e + g, n - g, buf, cmp);
+    if (cmp(e[g - 1], e[g]) <= 0) return;
+    memcpy(buf, e, static_cast<size_t>(g) * sizeof(T));
+    int i = 0, j = g, k = 0;
+    while (i < g && j < n) e[k++] = cmp(buf[i], e[j]) > 0 ? e[j++] : buf[i++];
+    while (i < g) e[k++] = buf[i++];
+}
+
+/*
+** The part that insertion sort would take after a pass without swaps.  The
+** pass is meant for parts that are nearly in order, where insertion sort is
+** cheapest, so insertion sort is tried first with a budget of 4n comparisons;
+** past it the part is finished by a stable merge sort, with a buffer kept
+** across the parts of one sort (*buf of *taille entries).  Insertion sort
+** only ever swaps an entry with a strictly greater one before it, so equal
+** entries are still in their first order when the merge sort takes over.
+** When no buffer can be had, insertion sort goes on to the end: the same
+** order, only more slowly.
+*/
+template <typename T, typename Cmp>
+static void list_tri_stable(T *e, int n, Cmp &cmp, T **buf, size_t *taille)
+{
+    int64_t budget = 4 * static_cast<int64_t>(n);
+    for (int m = 1; m < n; m++) {
+        for (int l = m; l > 0; l--) {
+            if (--budget < 0) goto fusion;
+            if (cmp(e[l - 1], e[l]) <= 0) break;
+            std::swap(e[l], e[l - 1]);
+        }
+    }
+    return;
+fusion:
+    const size_t besoin = static_cast<size_t>(n + 1) / 2;
+    if (*taille < besoin) {
+        T *p = static_cast<T *>(realloc(*buf, besoin * sizeof(T)));
+        if (p == nullptr) {
+            list_tri_insertion(e, n, cmp);
+            return;
+        }
+        *buf = p;
+        *taille = besoin;
+    }
+    list_tri_fusion(e, n, *buf, cmp);
+}
+
+/* A part of the entries still to sort. */
+template <typename T>
+struct ListPartie {
+    T *e;
+    int n;
+};
+
+/*
+** The stack of right parts waiting while a left part is sorted: a few
+** places inside the record, then the heap.  Returns false when it cannot
+** grow (the caller then sorts that part at once: the same result).
+*/
+template <typename T>
+struct ListPile {
+    ListPartie<T> local[64];
+    ListPartie<T> *p = local;
+    size_t nb = 0, cap = 64;
+    ~ListPile()
+    {
+        if (p != local) free(p);
+    }
+    bool empiler(T *e, int n)
+    {
+        if (nb == cap) {
+            ListPartie<T> *q = static_cast<ListPartie<T> *>(
+                p == local ? malloc(2 * cap * sizeof *q) : realloc(p, 2 * cap * sizeof *q));
+            if (q == nullptr) return false;
+            if (p == local) memcpy(q, local, sizeof local);
+            p = q;
+            cap *= 2;
+        }
+        p[nb++] = ListPartie<T>{e, n};
+        return true;
+    }
+};
+
+/* Sort e[0..n-1] by cmp(entry, entry). */
+template <typename T, typename Cmp>
+static void list_tri_rapide(T *e, int n, Cmp &cmp)
+{
+    ListPile<T> pile;
+    T *buf = nullptr;
+    size_t taille = 0;
+    for (;;) {
+        bool suite = false; /* true: continue with e, n */
+        if (n < 7) {
+            list_tri_insertion(e, n, cmp);
+        } else {
+            int m = n / 2;
+            if (n > 7) {
+                int lo = 0, hi = n - 1;
+                if (n > 40) {
+                    const int d = n / 8;
+                    lo = list_med3(e, lo, lo + d, lo + 2 * d, cmp);
+                    m = list_med3(e, m - d, m, m + d, cmp);
+                    hi = list_med3(e, hi - 2 * d, hi - d, hi, cmp);
+                }
+                m = list_med3(e, lo, m, hi, cmp);
+            }
+            std::swap(e[0], e[m]);
+
+            /* e[0] is the pivot.  Invariant: [1, pa) == pivot, [pa, pb) < pivot,
+            ** (pc, pd] > pivot, (pd, n) == pivot. */
+            bool echange = false;
+            int pa = 1, pb = 1, pc = n - 1, pd = n - 1;
+            for (;;) {
+                int r;
+                while (pb <= pc && (r = cmp(e[pb], e[0])) <= 0) {
+                    if (r == 0) {
+                        echange = true;
+                        std::swap(e[pa], e[pb]);
+                        pa++;
+                    }
+                    pb++;
+                }
+                while (pb <= pc && (r = cmp(e[pc], e[0])) >= 0) {
+                    if (r == 0) {
+                        echange = true;
+                        std::swap(e[pc], e[pd]);
+                        pd--;
+                    }
+                    pc--;
+                }
+                if (pb > pc) break;
+                std::swap(e[pb], e[pc]);
+                echange = true;
+                pb++;
+                pc--;
+            }
+            if (!echange) {
+                list_tri_stable(e, n, cmp, &buf, &taille);
+            } else {
+                int r = pa < pb - pa ? pa : pb - pa;
+                list_echanger_plages(e, 0, pb - r, r);
+                r = pd - pc < n - 1 - pd ? pd - pc : n - 1 - pd;
+                list_echanger_plages(e, pb, n - r, r);
+
+                /* Left part first, then the right part. */
+                T *droite = e + (n - (pd - pc));
+                const int nDroite = pd - pc;
+                const int nGauche = pb - pa;
+                if (nGauche > 1) {
+                    if (nDroite > 1 && !pile.empiler(droite, nDroite)) list_tri_rapide(droite, nDroite, cmp);
+                    n = nGauche;
+                    suite = true;
+                } else if (nDroite > 1) {
+                    e = droite;
+                    n = nDroite;
+                    suite = true;
+                }
+            }
+        }
+        if (suite) continue;
+        if (pile.nb == 0) break;
+        const ListPartie<T> partie = pile.p[--pile.nb];
+        e = partie.e;
+        n = partie.n;
+    }
+    free(buf);
 }
 
 /* Sort e[0..n-1] by cmp(entry, entry, ctx).  Does nothing without entries or cmp. */
 void list_qsort(int32_t *e, int n, LIST_QCMP cmp, void *ctx)
 {
     if (e == nullptr || cmp == nullptr) return;
-    for (;;) {
-        if (n < 7) {
-            list_tri_insertion(e, n, cmp, ctx);
-            return;
-        }
-        int m = n / 2;
-        if (n > 7) {
-            int lo = 0, hi = n - 1;
-            if (n > 40) {
-                const int d = n / 8;
-                lo = list_med3(e, lo, lo + d, lo + 2 * d, cmp, ctx);
-                m = list_med3(e, m - d, m, m + d, cmp, ctx);
-                hi = list_med3(e, hi - 2 * d, hi - d, hi, cmp, ctx);
-            }
-            m = list_med3(e, lo, m, hi, cmp, ctx);
-        }
-        list_echanger(e, 0, m);
-
-        /* e[0] is the pivot.  Invariant: [1, pa) == pivot, [pa, pb) < pivot,
-        ** (pc, pd] > pivot, (pd, n) == pivot. */
-        bool echange = false;
-        int pa = 1, pb = 1, pc = n - 1, pd = n - 1;
-        for (;;) {
-            int r;
-            while (pb <= pc && (r = cmp(e[pb], e[0], ctx)) <= 0) {
-                if (r == 0) {
-                    echange = true;
-                    list_echanger(e, pa, pb);
-                    pa++;
-                }
-                pb++;
-            }
-            while (pb <= pc && (r = cmp(e[pc], e[0], ctx)) >= 0) {
-                if (r == 0) {
-                    echange = true;
-                    list_echanger(e, pc, pd);
-                    pd--;
-                }
-                pc--;
-            }
-            if (pb > pc) break;
-            list_echanger(e, pb, pc);
-            echange = true;
-            pb++;
-            pc--;
-        }
-        if (!echange) {
-            list_tri_insertion(e, n, cmp, ctx);
-            return;
-        }
-
-        int r = pa < pb - pa ? pa : pb - pa;
-        list_echanger_plages(e, 0, pb - r, r);
-        r = pd - pc < n - 1 - pd ? pd - pc : n - 1 - pd;
-        list_echanger_plages(e, pb, n - r, r);
-
-        if (pb - pa > 1) list_qsort(e, pb - pa, cmp, ctx);
-        if (pd - pc <= 1) return;
-        e += n - (pd - pc);
-        n = pd - pc;
-    }
+    auto comparer = [cmp, ctx](int32_t a, int32_t b) { return cmp(a, b, ctx); };
+    list_tri_rapide(e, n, comparer);
 }
