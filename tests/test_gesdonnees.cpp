@@ -306,9 +306,6 @@ TEST_F(GesDonnees, PreparationRefusee)
     EXPECT_NE(std::string::npos, trace().find("[libQuelto/src/QueltoGesDonnees,"));
     EXPECT_NE(std::string::npos, trace().find("==>[]"));
 
-    Constructeur tropDeTeintes;  // a row of INT32_MAX + 1 entries cannot be sized
-    tropDeTeintes.fige(1, 1).jour(1, INT_MAX);
-    EXPECT_EQ(-1, Quelto_majInstancePb(tropDeTeintes.inst));
 
     Constructeur teinteNulle;  // a colour outside 1..i_nbTeintes: message, all-zero row
     teinteNulle.objectifs({3}).fige(1, 2).jour(1, 0).jour(2, 2);
@@ -316,6 +313,38 @@ TEST_F(GesDonnees, PreparationRefusee)
     EXPECT_NE(std::string::npos, trace().find("\nS_MSG_ERR_0002 : mQuelto_majRafalesTeintesInInstancePb : la teinte "
                                               "caisse (0) de la famille 0 est invalide !!\n"));
     EXPECT_EQ(0, teinteNulle.inst->i_matBoolTeinte[0][0] + teinteNulle.inst->i_matBoolTeinte[0][1]);
+    EXPECT_EQ(0, mQuelto_drapeauTeinteFamille(teinteNulle.inst, 0, 0));
+}
+
+/* Colours are codes: 7, 1000000 and INT_MAX give the results of 1, 2 and 3,
+** with the colour flags answered without a row per family. */
+TEST_F(GesDonnees, GrandsCodesDeTeinteCommeLesPetits)
+{
+    auto evaluerTeintes = [](std::vector<int> codes) {
+        Constructeur c;
+        c.fige(1, codes[0]);
+        const int suite[] = {0, 0, 1, 1, 1, 2, 0, 2, 2};
+        for (int i = 0; i < 9; i++) c.jour(9 - i, codes[suite[i]]);
+        c.inst->i_longMaxRafTeintes = 2;
+        EXPECT_EQ(0, evaluer(c.inst));
+        return c.inst;
+    };
+    InstancePb *petits = evaluerTeintes({1, 2, 3}), *grands = evaluerTeintes({7, 1000000, INT_MAX});
+    EXPECT_EQ(INT_MAX, grands->i_nbTeintes);
+    EXPECT_EQ(nullptr, grands->i_matBoolTeinte);
+    ASSERT_EQ(3, grands->i_nbFamilles);
+    for (int f = 0; f < 3; f++) {
+        const int t = static_cast<const Famille *>(list_element(&grands->l_familles, f))->i_teinte;
+        EXPECT_EQ(1, mQuelto_drapeauTeinteFamille(grands, f, t));
+        EXPECT_EQ(0, mQuelto_drapeauTeinteFamille(grands, f, t == 7 ? 1000000 : 7));
+        EXPECT_EQ(petits->i_vectVFam[f], grands->i_vectVFam[f]);
+    }
+    const IndicateursSolution &p = petits->indicateursSeqInitiale, &g = grands->indicateursSeqInitiale;
+    EXPECT_EQ(p.i_nbPurges, g.i_nbPurges);
+    EXPECT_EQ(p.d_note, g.d_note);
+    EXPECT_EQ(p.i_longRafaleTropLongue, g.i_longRafaleTropLongue);
+    EXPECT_EQ(1000000, g.i_teinteRafaleTropLongue);
+    EXPECT_EQ(petits->i_nbMinimalPurges, grands->i_nbMinimalPurges);
 }
 
 TEST_F(GesDonnees, FenetresExemples)

@@ -54,7 +54,7 @@ struct Vehicule {
 
 /* A family of day-D vehicles equal under the family key. */
 struct Famille {
-    int32_t *i_vectRangVeh;                      /* ranks in l_vehAOrdonnancer, capacity i_longFilm */
+    int32_t *i_vectRangVeh;                      /* ranks in l_vehAOrdonnancer, i_nbVeh of them */
     int32_t i_nbVeh;
     int32_t i_teinte;
     int32_t *i_vectBoolEcPrio;

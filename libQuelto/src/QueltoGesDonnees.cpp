@@ -322,16 +322,19 @@ static int mQuelto_calculerPourcentages(InstancePb *instance, bool prio)
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    for (int32_t k = 0; k < nbEcarts; k++) {
-        int64_t n = 0;
-        for (int32_t r = 0; r < instance->i_longFilm; r++) {
-            const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
-            if (v == nullptr || mQuelto_drapeaux(v, prio) == nullptr) {
-                QUELTO_ERREUR_INTERNE();
-                return -1;
-            }
-            if (mQuelto_drapeaux(v, prio)[k] == 1) n++;
+    if (nbEcarts == 0) return 0;
+    /* One walk of day D counts every constraint; the counts wait in the array. */
+    for (int32_t r = 0; r < instance->i_longFilm; r++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
+        if (v == nullptr || mQuelto_drapeaux(v, prio) == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
         }
+        const int32_t *drapeaux = mQuelto_drapeaux(v, prio);
+        for (int32_t k = 0; k < nbEcarts; k++) pourcents[k] += drapeaux[k] == 1;
+    }
+    for (int32_t k = 0; k < nbEcarts; k++) {
+        const int64_t n = static_cast<int64_t>(pourcents[k]);
         pourcents[k] = static_cast<double>((n * 100) / instance->i_longFilm);
     }
     return 0;
@@ -443,11 +446,18 @@ int mQuelto_majPoidsObjectifsInInstancePb(InstancePb *instance)
 /* Preparation, step 3: families                                            */
 /* ------------------------------------------------------------------------ */
 
+/* Stands for a flag array of zero places that a vehicle left null. */
+static int32_t s_aucunDrapeau[1] = {0};
+
 /*
 ** Fill a blank family from its first vehicle premier, of rank rang in
-** l_vehAOrdonnancer: room for i_longFilm ranks, copies of both flag vectors
-** (verified against their source), colour, first rank, size 1.
-** 0, or -1 on allocation failure, bad arguments or a copy that differs.
+** l_vehAOrdonnancer: colour, first rank, size 1.  The ranks go to the room
+** that the caller gave in i_vectRangVeh (enough for the family's vehicles),
+** or, when it is null, to a new array of i_longFilm entries.  The family's
+** flag vectors are those of its first vehicle: it shares the vehicle's arrays
+** (which nothing writes after reading) instead of copying them, since a day
+** may hold nearly as many families as vehicles.  0, or -1 on allocation
+** failure or bad arguments (a vehicle without the flags the counts need).
 */
 int mQuelto_initFamille(int32_t rang, const Vehicule *premier, Famille *famille, InstancePb *instance)
 {
@@ -457,33 +467,19 @@ int mQuelto_initFamille(int32_t rang, const Vehicule *premier, Famille *famille,
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    famille->i_vectRangVeh = static_cast<int32_t *>(mQuelto_allouer(instance->i_longFilm, sizeof(int32_t)));
-    famille->i_vectBoolEcPrio = static_cast<int32_t *>(mQuelto_allouer(instance->i_nbEcartsPrio, sizeof(int32_t)));
-    famille->i_vectBoolEcNonPrio =
-        static_cast<int32_t *>(mQuelto_allouer(instance->i_nbEcartsNonPrio, sizeof(int32_t)));
-    if (famille->i_vectRangVeh == nullptr || famille->i_vectBoolEcPrio == nullptr ||
-        famille->i_vectBoolEcNonPrio == nullptr) {
-        QUELTO_ERREUR_INTERNE();
-        return -1;
+    if (famille->i_vectRangVeh == nullptr) {
+        famille->i_vectRangVeh = static_cast<int32_t *>(mQuelto_allouer(instance->i_longFilm, sizeof(int32_t)));
+        if (famille->i_vectRangVeh == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
     }
+    famille->i_vectBoolEcPrio = premier->i_vectBoolEcPrio != nullptr ? premier->i_vectBoolEcPrio : s_aucunDrapeau;
+    famille->i_vectBoolEcNonPrio =
+        premier->i_vectBoolEcNonPrio != nullptr ? premier->i_vectBoolEcNonPrio : s_aucunDrapeau;
     famille->i_teinte = premier->i_teinte;
-    for (int32_t k = 0; k < instance->i_nbEcartsPrio; k++) famille->i_vectBoolEcPrio[k] = premier->i_vectBoolEcPrio[k];
-    for (int32_t k = 0; k < instance->i_nbEcartsNonPrio; k++)
-        famille->i_vectBoolEcNonPrio[k] = premier->i_vectBoolEcNonPrio[k];
     famille->i_vectRangVeh[0] = rang;
     famille->i_nbVeh = 1;
-    for (int32_t k = 0; k < instance->i_nbEcartsPrio; k++) {
-        if (famille->i_vectBoolEcPrio[k] != premier->i_vectBoolEcPrio[k]) {
-            QUELTO_ERREUR_INTERNE();
-            return -1;
-        }
-    }
-    for (int32_t k = 0; k < instance->i_nbEcartsNonPrio; k++) {
-        if (famille->i_vectBoolEcNonPrio[k] != premier->i_vectBoolEcNonPrio[k]) {
-            QUELTO_ERREUR_INTERNE();
-            return -1;
-        }
-    }
     return 0;
 }
 
@@ -504,10 +500,11 @@ static LIST_FCMP mQuelto_choisirCleFamille(const InstancePb *instance)
 }
 
 /*
-** Append a blank family and fill it from vehicle v of rank rang.  The new
-** family, or null on failure (reported).
+** Append a blank family and fill it from vehicle v of rank rang; its ranks
+** go to rangs (room up to the end of the day).  The new family, or null on
+** failure (reported).
 */
-static Famille *mQuelto_ajouterFamille(InstancePb *instance, int32_t rang, const Vehicule *v)
+static Famille *mQuelto_ajouterFamille(InstancePb *instance, int32_t rang, const Vehicule *v, int32_t *rangs)
 {
     Famille vierge{nullptr, -1, -1, nullptr, nullptr};
     if (list_append(&instance->l_familles, &vierge, 0) != 1) {
@@ -519,6 +516,7 @@ static Famille *mQuelto_ajouterFamille(InstancePb *instance, int32_t rang, const
         QUELTO_ERREUR_INTERNE();
         return nullptr;
     }
+    f->i_vectRangVeh = rangs;
     if (mQuelto_initFamille(rang, v, f, instance) != 0) return nullptr;
     return f;
 }
@@ -582,7 +580,10 @@ static int mQuelto_recenserFamilles(InstancePb *instance)
 /*
 ** Step 3 of preparation: sort day D by the family key that the weights
 ** choose and cut the sorted walk into families of vehicles equal under it.
-** 0, or -1 (S_MSG_ERR_0030 when no weight, S_MSG_ERR_0025, internal errors).
+** The families are runs of the sorted walk, so their ranks are kept in one
+** array of i_longFilm entries, in walk order, each family holding the slice
+** of its run.  0, or -1 (S_MSG_ERR_0030 when no weight, S_MSG_ERR_0025,
+** internal errors).
 */
 int mQuelto_majFamillesInInstancePb(InstancePb *instance)
 {
@@ -595,6 +596,11 @@ int mQuelto_majFamillesInInstancePb(InstancePb *instance)
     if (cle == nullptr) return -1;
     LIST *l = &instance->l_vehAOrdonnancer;
     list_trier(l, cle);
+    int32_t *rangs = static_cast<int32_t *>(mQuelto_allouer(instance->i_longFilm, sizeof(int32_t)));
+    if (rangs == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
 
     const Vehicule *prec = nullptr;
     Famille *courante = nullptr;
@@ -607,7 +613,7 @@ int mQuelto_majFamillesInInstancePb(InstancePb *instance)
         }
         if (mQuelto_rangFromIndice(l, i, &rang) != 0) return -1;
         if (i == 0 || cle(prec, v) != 0) {
-            courante = mQuelto_ajouterFamille(instance, rang, v);
+            courante = mQuelto_ajouterFamille(instance, rang, v, rangs + i);
             if (courante == nullptr) return -1;
         } else {
             if (courante->i_nbVeh < 0 || courante->i_nbVeh >= instance->i_longFilm) {
@@ -700,12 +706,33 @@ int mQuelto_majVehFigesInInstancePb(InstancePb *instance)
 /* Preparation, step 5: paint colours                                       */
 /* ------------------------------------------------------------------------ */
 
+/* Greatest size, in entries, of the colour flag matrix kept as rows. */
+static constexpr int64_t QUELTO_MAX_MATRICE_TEINTES = 65536;
+
+/*
+** The colour flag of family f for colour t: 1 when t is in 1..i_nbTeintes
+** and is the family's colour, else 0 (also for a family or an instance that
+** cannot be read).  Answers whether or not i_matBoolTeinte was built.
+*/
+int mQuelto_drapeauTeinteFamille(const InstancePb *instance, int32_t f, int32_t t)
+{
+    if (instance == nullptr) return 0;
+    const Famille *fam = static_cast<const Famille *>(list_element(&instance->l_familles, f));
+    if (fam == nullptr || t < 1 || t > instance->i_nbTeintes) return 0;
+    return fam->i_teinte == t ? 1 : 0;
+}
+
 /*
 ** Step 5 of preparation: i_teintePos_1, the colour of the last frozen vehicle
-** in reference order, and per family a row of i_nbTeintes + 1 colour flags
-** with 1 at the family's colour.  A colour outside 1..i_nbTeintes leaves the
-** row at 0 with S_MSG_ERR_0002 in the trace log.  A row size that does not
-** fit in an int32 (i_nbTeintes = INT32_MAX) is refused as an internal error.
+** in reference order, and the colour flags of the families: 1 for a family at
+** its own colour, 0 elsewhere, S_MSG_ERR_0002 in the trace log for a family
+** whose colour lies outside 1..i_nbTeintes (its flags are all 0).
+**
+** The flags follow from each family's i_teinte (mQuelto_drapeauTeinteFamille
+** answers them).  Colours are codes, not counts, so a row of i_nbTeintes + 1
+** entries per family may be huge: i_matBoolTeinte is built as rows (one
+** zero-filled block) only when the whole matrix has at most
+** QUELTO_MAX_MATRICE_TEINTES entries, and is left null otherwise.
 ** 0, or -1 on an internal error.
 */
 int mQuelto_majRafalesTeintesInInstancePb(InstancePb *instance)
@@ -723,21 +750,22 @@ int mQuelto_majRafalesTeintesInInstancePb(InstancePb *instance)
     }
     instance->i_teintePos_1 = dernier->i_teinte;
 
-    int64_t tailleLigne = static_cast<int64_t>(instance->i_nbTeintes) + 1;
-    if (tailleLigne > std::numeric_limits<int32_t>::max()) {
-        QUELTO_ERREUR_INTERNE();
-        return -1;
-    }
-    if (tailleLigne < 1) tailleLigne = 1;
     int32_t nbFamilles = list_length(&instance->l_familles);
     if (nbFamilles < 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    instance->i_matBoolTeinte = static_cast<int32_t **>(mQuelto_allouer(nbFamilles, sizeof(int32_t *)));
-    if (instance->i_matBoolTeinte == nullptr) {
-        QUELTO_ERREUR_INTERNE();
-        return -1;
+    const int64_t tailleLigne = instance->i_nbTeintes < 0 ? 1 : static_cast<int64_t>(instance->i_nbTeintes) + 1;
+    instance->i_matBoolTeinte = nullptr;
+    if (tailleLigne * nbFamilles <= QUELTO_MAX_MATRICE_TEINTES) {
+        int32_t **lignes = static_cast<int32_t **>(mQuelto_allouer(nbFamilles, sizeof(int32_t *)));
+        int32_t *cases = static_cast<int32_t *>(mQuelto_allouer(tailleLigne * nbFamilles, sizeof(int32_t)));
+        if (lignes == nullptr || cases == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        for (int32_t f = 0; f < nbFamilles; f++) lignes[f] = cases + tailleLigne * f;
+        instance->i_matBoolTeinte = lignes;
     }
     for (int32_t f = 0; f < nbFamilles; f++) {
         const Famille *fam = static_cast<const Famille *>(list_element(&instance->l_familles, f));
@@ -745,14 +773,8 @@ int mQuelto_majRafalesTeintesInInstancePb(InstancePb *instance)
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
-        int32_t *ligne = static_cast<int32_t *>(mQuelto_allouer(tailleLigne, sizeof(int32_t)));
-        if (ligne == nullptr) {
-            QUELTO_ERREUR_INTERNE();
-            return -1;
-        }
-        instance->i_matBoolTeinte[f] = ligne;
         if (fam->i_teinte >= 1 && fam->i_teinte <= instance->i_nbTeintes) {
-            ligne[fam->i_teinte] = 1;
+            if (instance->i_matBoolTeinte != nullptr) instance->i_matBoolTeinte[f][fam->i_teinte] = 1;
         } else {
             char msg[QUELTO_LONG_MSG];
             snprintf(msg, sizeof msg,
@@ -858,21 +880,31 @@ static const Vehicule *mQuelto_vehiculeEnPosition(const InstancePb *instance, in
     return v;
 }
 
+/* Constraints whose option flags one walk of the sequence gathers: one bit each. */
+static constexpr int32_t QUELTO_ECARTS_PAR_PASSE = 8;
+
 /*
-** *option = 1 when the vehicle at sequence position pos carries the option of
-** constraint k of the priority, else 0.  0, or -1 (reported) when the
-** position is not in the sequence or the vehicle has no flags.
+** Walk the installed sequence once and gather, for the constraints
+** premier..premier+nb-1 of one priority (nb <= 8), the options of every
+** position: bit b of options[i] is 1 when the vehicle at position i carries
+** the option of constraint premier+b.  0, or -1 (reported) when a position
+** cannot be had or a vehicle has no flags.
 */
-static int mQuelto_optionEnPosition(const InstancePb *instance, bool prio, int32_t k, int64_t pos, int64_t *option)
+static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int32_t premier, int32_t nb,
+                                     uint8_t *options)
 {
-    const Vehicule *v = mQuelto_vehiculeEnPosition(instance, pos);
-    if (v == nullptr) return -1;
-    const int32_t *drapeaux = mQuelto_drapeaux(v, prio);
-    if (drapeaux == nullptr) {
-        QUELTO_ERREUR_INTERNE();
-        return -1;
+    for (int32_t i = 0; i < instance->i_longFilm; i++) {
+        const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
+        if (v == nullptr) return -1;
+        const int32_t *drapeaux = mQuelto_drapeaux(v, prio);
+        if (drapeaux == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        uint8_t bits = 0;
+        for (int32_t b = 0; b < nb; b++) bits |= static_cast<uint8_t>((drapeaux[premier + b] == 1) << b);
+        options[i] = bits;
     }
-    *option = drapeaux[k] == 1 ? 1 : 0;
     return 0;
 }
 
@@ -883,28 +915,28 @@ static int64_t mQuelto_exces(int64_t nb, int64_t p)
 }
 
 /*
-** Violations of day-D windows of constraint k (numerator p, denominator q):
-** starts 0..N-p-1, each window holding positions i..min(i+q, N)-1, shorter
-** near the end of day D.  Starts past the end of day D (possible only with
-** p < 0) hold no vehicle and each exceed by -p.  Added to *viol.
+** Violations of the day-D windows of one constraint (numerator p, denominator
+** q) whose options are bit b of options[0..N-1]: starts 0..N-p-1, each window
+** holding positions i..min(i+q, N)-1, shorter near the end of day D.  The
+** count of a window is carried to the next one (drop position i, take
+** position i+q when it is in day D).  Starts past the end of day D (possible
+** only with p < 0) hold no vehicle and each exceed by -p.  Added to *viol.
 */
-static int mQuelto_violFenetresJourJ(const InstancePb *instance, bool prio, int32_t k, int64_t p, int64_t q,
-                                     int64_t *viol)
+static void mQuelto_violFenetresJourJ(const InstancePb *instance, const uint8_t *options, int b, int64_t p,
+                                      int64_t q, int64_t *viol)
 {
-    int64_t n = instance->i_longFilm;
-    int64_t dernierDebut = n - p - 1;
+    const int64_t n = instance->i_longFilm;
+    const int64_t dernierDebut = n - p - 1;
+    auto option = [&](int64_t pos) -> int64_t { return (options[pos] >> b) & 1; };
+    int64_t fin = q < n ? q : n; /* window [i, fin) */
+    int64_t nb = 0;
+    for (int64_t pos = 0; pos < fin; pos++) nb += option(pos);
     for (int64_t i = 0; i <= dernierDebut && i < n; i++) {
-        int64_t fin = i + q < n ? i + q : n;
-        int64_t nb = 0;
-        for (int64_t pos = i; pos < fin; pos++) {
-            int64_t option = 0;
-            if (mQuelto_optionEnPosition(instance, prio, k, pos, &option) != 0) return -1;
-            nb += option;
-        }
         *viol = mQuelto_ajouterSature(*viol, mQuelto_exces(nb, p));
+        nb -= option(i);
+        if (i + q < n) nb += option(i + q);
     }
     if (dernierDebut >= n) *viol = mQuelto_ajouterSature(*viol, (dernierDebut - n + 1) * mQuelto_exces(0, p));
-    return 0;
 }
 
 /*
@@ -912,35 +944,49 @@ static int mQuelto_violFenetresJourJ(const InstancePb *instance, bool prio, int3
 ** for j' = M-q..M-2, history entries j'..M-2 and day-D positions
 ** 0..q-(M-j'), q vehicles in all.  History places before entry 0 (a day D-1
 ** shorter than the history needed) count as vehicles without the option.
-** A day D too short for a window is an internal error.  Added to *viol.
+** From one j' to the next the window drops history entry j' and takes the
+** next day-D position.  A day D too short for a window is an internal error,
+** reported when the first such window is reached, the earlier windows being
+** added already.  Added to *viol.  0 or -1.
 */
-static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool prio, int32_t k, int64_t p,
-                                             int64_t q, int64_t *viol)
+static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool prio, int32_t k,
+                                             const uint8_t *options, int b, int64_t p, int64_t q, int64_t *viol)
 {
-    int64_t m = instance->i_denominateurMax;
+    const int64_t m = instance->i_denominateurMax;
+    const int64_t n = instance->i_longFilm;
+    if (q < 2) return 0; /* no window */
     int32_t **hist = prio ? instance->i_matBoolEcPrioVehFiges : instance->i_matBoolEcNonPrioVehFiges;
-    for (int64_t jp = m - q; jp <= m - 2; jp++) {
-        int64_t nb = 0;
-        for (int64_t j = jp < 0 ? 0 : jp; j <= m - 2; j++) {
-            if (hist == nullptr || hist[k] == nullptr) {
-                QUELTO_ERREUR_INTERNE();
-                return -1;
-            }
-            nb += hist[k][j] == 1;
+    const int64_t premierJ = m - q;
+    int64_t nbHist = 0;
+    for (int64_t j = premierJ < 0 ? 0 : premierJ; j <= m - 2; j++) {
+        if (hist == nullptr || hist[k] == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
         }
-        for (int64_t pos = 0; pos <= q - (m - jp); pos++) {
-            int64_t option = 0;
-            if (mQuelto_optionEnPosition(instance, prio, k, pos, &option) != 0) return -1;
-            nb += option;
+        nbHist += hist[k][j] == 1;
+    }
+    int64_t nbJour = 0;
+    for (int64_t jp = premierJ; jp <= m - 2; jp++) {
+        if (jp > premierJ && jp - 1 >= 0) nbHist -= hist[k][jp - 1] == 1;
+        const int64_t dernierePos = q - (m - jp);
+        if (dernierePos >= n) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
         }
-        *viol = mQuelto_ajouterSature(*viol, mQuelto_exces(nb, p));
+        nbJour += (options[dernierePos] >> b) & 1;
+        *viol = mQuelto_ajouterSature(*viol, mQuelto_exces(nbHist + nbJour, p));
     }
     return 0;
 }
 
 /*
 ** Violations of every constraint of one priority into the record's array
-** and total.  0, or -1 on an internal error (entries already written stay).
+** and total, constraint after constraint.  The options are gathered from the
+** sequence eight constraints at a time into one byte per position (a
+** temporary array of N bytes), and each constraint's windows are counted with
+** running sums: O(N) per constraint.  0, or -1 on an internal error (entries
+** already written stay; the failing constraint's entry holds the windows
+** counted before the failure).
 */
 static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolution *indicateurs, bool prio)
 {
@@ -955,21 +1001,39 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    int64_t total = 0;
-    for (int32_t k = 0; k < nbEcarts; k++) {
-        const EcartCritere *e = static_cast<const EcartCritere *>(list_element(l, k));
-        if (e == nullptr) {
+    uint8_t *options = nullptr;
+    if (nbEcarts > 0) {
+        options = static_cast<uint8_t *>(mQuelto_allouer(instance->i_longFilm, 1));
+        if (options == nullptr) {
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
+    }
+    int rc = 0;
+    int64_t total = 0;
+    for (int32_t k = 0; k < nbEcarts && rc == 0; k++) {
+        const EcartCritere *e = static_cast<const EcartCritere *>(list_element(l, k));
+        if (e == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            rc = -1;
+            break;
+        }
+        const int b = k % QUELTO_ECARTS_PAR_PASSE;
+        if (b == 0) {
+            const int32_t nb = nbEcarts - k < QUELTO_ECARTS_PAR_PASSE ? nbEcarts - k : QUELTO_ECARTS_PAR_PASSE;
+            rc = mQuelto_rassemblerOptions(instance, prio, k, nb, options);
+            if (rc != 0) break;
+        }
         int64_t viol = 0;
         vectViol[k] = 0;
-        int rc = mQuelto_violFenetresJourJ(instance, prio, k, e->i_numerateur, e->i_denominateur, &viol);
-        if (rc == 0) rc = mQuelto_violFenetresChevauchantes(instance, prio, k, e->i_numerateur, e->i_denominateur, &viol);
+        mQuelto_violFenetresJourJ(instance, options, b, e->i_numerateur, e->i_denominateur, &viol);
+        rc = mQuelto_violFenetresChevauchantes(instance, prio, k, options, b, e->i_numerateur, e->i_denominateur,
+                                               &viol);
         vectViol[k] = mQuelto_saturer(viol);
-        if (rc != 0) return -1;
         total = mQuelto_ajouterSature(total, vectViol[k]);
     }
+    free(options); /* the only temporary of this module: it lives for one evaluation */
+    if (rc != 0) return -1;
     if (prio)
         indicateurs->i_nbViolEcPrio = mQuelto_saturer(total);
     else

@@ -15,6 +15,9 @@ int mQuelto_majVehFigesInInstancePb(InstancePb *instance);
 int mQuelto_majRafalesTeintesInInstancePb(InstancePb *instance);
 int mQuelto_initFamille(int32_t rang, const Vehicule *premier, Famille *famille, InstancePb *instance);
 
+/* Colour flag of family f for colour t (0 or 1), read from the family's colour. */
+int mQuelto_drapeauTeinteFamille(const InstancePb *instance, int32_t f, int32_t t);
+
 /* Results record. 0 / -1. */
 int Quelto_initIndicateursSolution(InstancePb *instance, IndicateursSolution *indicateurs);
 
