@@ -21,8 +21,11 @@
 **   - every working buffer holds OG_LONG_BUF bytes and nothing is ever written
 **     past it: over-long texts are cut (see og_expand_env) or, for a file name
 **     that would be cut, refused;
-**   - includes nest at most OG_PROFONDEUR_INCLUDE_MAX levels deep, so a file
-**     that includes itself ends.
+**   - includes nest at most OG_PROFONDEUR_INCLUDE_MAX levels deep, a file is
+**     never loaded again while it is being read (an include cycle is cut
+**     where it closes), and one load follows at most OG_NB_INCLUSIONS_MAX
+**     include lines in all, so that files which include one another many
+**     times cannot make the work grow exponentially with the nesting.
 **
 ** Failures are recorded in the last-error record only; formatted messages are
 ** first built in the module's message buffer.  Nothing here writes to the
@@ -30,6 +33,9 @@
 */
 #include "applistd.h"
 
+#include <sys/stat.h>
+
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -44,6 +50,9 @@ static constexpr size_t OG_LONG_DATE = 256;
 
 /* Characters cut at the end of names, values and included file names. */
 static const char *const OG_BLANCS_FIN = " \t\n";
+
+/* Include lines that one top-level load follows at most, all depths together. */
+static constexpr int OG_NB_INCLUSIONS_MAX = 256;
 
 /* Characters that end a reference name after "$". */
 static const char *const OG_SEPARATEURS_REF = " #$/\\:;\t.";
@@ -265,7 +274,19 @@ const char *og_format_date(time_t t, const char *fmt)
 /* ---------------------------------------------------------------------- */
 /* The settings file loader.                                               */
 
-static int chargerFichier(const char *fileName, const char *section, int profondeur);
+/*
+** The files that one top-level load is reading, outermost first, each known
+** by its device and inode, and the include lines it has followed so far.
+*/
+struct ChaineInclusions {
+    dev_t dev[OG_PROFONDEUR_INCLUDE_MAX + 1];
+    ino_t ino[OG_PROFONDEUR_INCLUDE_MAX + 1];
+    int nbFichiers;
+    int nbInclusions;
+};
+
+static int chargerFichier(const char *fileName, const char *section, ChaineInclusions *chaine);
+static int lireLignes(FILE *fp, const char *fileName, const char *section, ChaineInclusions *chaine);
 
 /*
 ** Read the next line of fp into line (OG_LONG_BUF bytes) as fgets does: a
@@ -291,22 +312,57 @@ static bool lireLigne(FILE *fp, char *line)
 
 /*
 ** Follow the include line whose text after "." is rest.  A nested load that
-** would go deeper than OG_PROFONDEUR_INCLUDE_MAX is not made (recorded with
-** EA_FMTFICH).  The nested load's result is ignored by design.
+** would go deeper than OG_PROFONDEUR_INCLUDE_MAX, or past the
+** OG_NB_INCLUSIONS_MAX include lines of the whole load, is not made
+** (recorded with EA_FMTFICH).  The nested load's result is ignored by design.
 */
-static void suivreInclusion(char *rest, const char *fileName, int numLigne, int profondeur)
+static void suivreInclusion(char *rest, const char *fileName, int numLigne, ChaineInclusions *chaine)
 {
     char *nom = og_skip_spaces(rest);
     if (nom == nullptr) return;
     og_trim_right(nom, OG_BLANCS_FIN);
     if (*nom == '\0') return;
-    if (profondeur + 1 > OG_PROFONDEUR_INCLUDE_MAX) {
-        snprintf(s_ogMessage, sizeof s_ogMessage,
-                 "og_add_envfile(): inclusion trop profonde dans le fichier %s, ligne %d", fileName, numLigne);
+    const char *refus = nullptr;
+    if (chaine->nbFichiers > OG_PROFONDEUR_INCLUDE_MAX)
+        refus = "inclusion trop profonde";
+    else if (chaine->nbInclusions >= OG_NB_INCLUSIONS_MAX)
+        refus = "trop d'inclusions";
+    if (refus != nullptr) {
+        snprintf(s_ogMessage, sizeof s_ogMessage, "og_add_envfile(): %s dans le fichier %s, ligne %d", refus,
+                 fileName, numLigne);
         appli_set_errno(EA_FMTFICH, s_ogMessage, APPLI_SOURCE, __LINE__);
         return;
     }
-    (void)chargerFichier(nom, nullptr, profondeur + 1);
+    chaine->nbInclusions++;
+    (void)chargerFichier(nom, nullptr, chaine);
+}
+
+/*
+** Put the open file fp at the end of the include chain.  False, with
+** EA_FMTFICH recorded, when that file is already being read further up (an
+** include cycle); a file whose identity cannot be had is admitted, the depth
+** bound still stops it.
+*/
+static bool entrerDansChaine(FILE *fp, const char *fileName, ChaineInclusions *chaine)
+{
+    struct stat etat;
+    if (fstat(fileno(fp), &etat) != 0) {
+        etat.st_dev = 0;
+        etat.st_ino = 0;
+    } else {
+        for (int i = 0; i < chaine->nbFichiers; i++) {
+            if (chaine->dev[i] == etat.st_dev && chaine->ino[i] == etat.st_ino) {
+                snprintf(s_ogMessage, sizeof s_ogMessage, "og_add_envfile(): inclusion recursive du fichier %s",
+                         fileName);
+                appli_set_errno(EA_FMTFICH, s_ogMessage, APPLI_SOURCE, __LINE__);
+                return false;
+            }
+        }
+    }
+    chaine->dev[chaine->nbFichiers] = etat.st_dev;
+    chaine->ino[chaine->nbFichiers] = etat.st_ino;
+    chaine->nbFichiers++;
+    return true;
 }
 
 /*
@@ -327,10 +383,11 @@ static int definirAffectation(char *start, char *egal)
 }
 
 /*
-** Load the settings file fileName (its "$NAME" references expanded), seen
-** from an include depth of profondeur.  The contract is og_add_envfile's.
+** Load the settings file fileName (its "$NAME" references expanded) as the
+** next file of the include chain.  The contract is og_add_envfile's; a file
+** already in the chain is not read again (-1, EA_FMTFICH).
 */
-static int chargerFichier(const char *fileName, const char *section, int profondeur)
+static int chargerFichier(const char *fileName, const char *section, ChaineInclusions *chaine)
 {
     if (m_og_init_envlist() != 0) return -1;
     if (fileName == nullptr) {
@@ -354,12 +411,28 @@ static int chargerFichier(const char *fileName, const char *section, int profond
 
     FILE *fp = fopen(nomFichier, "r");
     if (fp == nullptr) return -1;
+    if (!entrerDansChaine(fp, fileName, chaine)) {
+        fclose(fp);
+        return -1;
+    }
+    int rc = lireLignes(fp, fileName, section, chaine);
+    chaine->nbFichiers--;
+    fclose(fp);
+    return rc;
+}
 
+/*
+** Read the lines of the open settings file fp (named fileName in messages)
+** into the table, with the rules of og_add_envfile.  0 at the end of the
+** file; -1 on a line without "=", a failed definition or a read error.
+*/
+static int lireLignes(FILE *fp, const char *fileName, const char *section, ChaineInclusions *chaine)
+{
     bool dedans = (section == nullptr);
     char line[OG_LONG_BUF];
     int numLigne = 0;
     while (lireLigne(fp, line)) {
-        numLigne++;
+        if (numLigne < INT_MAX) numLigne++;
         char *start = og_skip_spaces(line);
         if (start == nullptr) continue;
 
@@ -377,7 +450,7 @@ static int chargerFichier(const char *fileName, const char *section, int profond
         if (*start == '#' || *start == '[') continue;
         if (strncmp(start, "export", 6) == 0) continue;
         if (*start == '.') {
-            suivreInclusion(start + 1, fileName, numLigne, profondeur);
+            suivreInclusion(start + 1, fileName, numLigne, chaine);
             continue;
         }
 
@@ -386,21 +459,15 @@ static int chargerFichier(const char *fileName, const char *section, int profond
             snprintf(s_ogMessage, sizeof s_ogMessage,
                      "og_add_envfile(): format du fichier %s erronne, ligne %d", fileName, numLigne);
             appli_set_errno(EA_FMTFICH, s_ogMessage, APPLI_SOURCE, __LINE__);
-            fclose(fp);
             return -1;
         }
-        if (definirAffectation(start, egal) != 0) {
-            fclose(fp);
-            return -1;
-        }
+        if (definirAffectation(start, egal) != 0) return -1;
     }
 
     if (ferror(fp)) {
         appli_set_errno(EX_FILACCES, "og_add_envfile(): erreur sur fgets()", APPLI_SOURCE, __LINE__);
-        fclose(fp);
         return -1;
     }
-    fclose(fp);
     return 0;
 }
 
@@ -411,10 +478,12 @@ static int chargerFichier(const char *fileName, const char *section, int profond
 ** created, the name is null or too long (EA_INVPRMS), the file cannot be
 ** opened (nothing recorded), a line has no "=" (EA_FMTFICH), a read fails
 ** (EX_FILACCES) or a definition fails.  Definitions made before a failure
-** stay.  Include lines load their file recursively; their failures are
-** ignored.
+** stay.  Include lines load their file recursively (16 levels deep at most,
+** never a file that is being read already, 256 include lines in all); their
+** failures are ignored.
 */
 int og_add_envfile(const char *fileName, const char *section)
 {
-    return chargerFichier(fileName, section, 0);
+    ChaineInclusions chaine{};
+    return chargerFichier(fileName, section, &chaine);
 }
