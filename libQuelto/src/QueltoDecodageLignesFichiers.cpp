@@ -496,10 +496,29 @@ static int mQuelto_lireFlagsVeh(const char *ligne, const ContexteDecodage *ctx, 
     return 0;
 }
 
-/* A zeroed flag array of nb places (at least one allocated), or null. */
+/*
+** A zeroed flag array of nb places (at least one), or null when memory runs
+** out.  A day may hold millions of vehicles and each needs two small arrays,
+** so they are carved from zero-filled blocks of 64 KiB (a heap block per
+** array would cost more than the flags); an array larger than a block gets
+** its own.  Like every record of the instance, they are never freed.
+*/
 static int32_t *mQuelto_allouerFlags(int nb)
 {
-    return static_cast<int32_t *>(calloc(nb > 0 ? static_cast<size_t>(nb) : 1, sizeof(int32_t)));
+    static constexpr size_t PLACES_PAR_BLOC = 65536 / sizeof(int32_t);
+    static int32_t *bloc = nullptr;   /* the block being carved */
+    static size_t placesLibres = 0;   /* places left at its end */
+    const size_t n = nb > 0 ? static_cast<size_t>(nb) : 1;
+    if (n > PLACES_PAR_BLOC / 4) return static_cast<int32_t *>(calloc(n, sizeof(int32_t)));
+    if (n > placesLibres) {
+        int32_t *nouveau = static_cast<int32_t *>(calloc(PLACES_PAR_BLOC, sizeof(int32_t)));
+        if (nouveau == nullptr) return nullptr;
+        bloc = nouveau;
+        placesLibres = PLACES_PAR_BLOC;
+    }
+    int32_t *flags = bloc + (PLACES_PAR_BLOC - placesLibres);
+    placesLibres -= n;
+    return flags;
 }
 
 /*
