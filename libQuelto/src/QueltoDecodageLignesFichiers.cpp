@@ -522,6 +522,152 @@ static int32_t *mQuelto_allouerFlags(int nb)
 }
 
 /*
+** The flag arrays of the vehicles of one vehicles file, shared between the
+** vehicles whose flags are equal.  A day holds far fewer distinct option
+** combinations than vehicles, and each vehicle's two arrays cost more than
+** its record, so a vehicle whose flags were met already points at the arrays
+** of the first vehicle that had them: the two arrays of one combination are
+** carved together (high priority places, then low priority places, at least
+** one place each).  Nothing writes a vehicle's flags once they are read.
+**
+** The combinations met are found again through an open addressing table of
+** their arrays (at most half full).  It starts afresh with each vehicles file
+** (its first data line) and is given up, for the rest of the file, when so
+** many vehicles bring a new combination that the table (up to four places per
+** combination) would cost more than it saves.
+*/
+struct TableFlags {
+    int32_t **cases = nullptr;   /* capacity places, a power of 2; null: free */
+    size_t capacite = 0;
+    size_t nbCombinaisons = 0;
+    size_t nbVehicules = 0;
+    int nbPrio = 0, nbNonPrio = 0;
+    bool abandonnee = false;
+};
+static TableFlags s_tableFlags;
+
+/* Places of each of the two arrays of a combination. */
+static int mQuelto_places(int nb)
+{
+    return nb > 0 ? nb : 1;
+}
+
+static size_t mQuelto_hacherFlags(const int32_t *lus, int nb)
+{
+    uint64_t h = 0x9e3779b97f4a7c15u;
+    for (int k = 0; k < nb; k++) h = (h ^ static_cast<uint32_t>(lus[k])) * 0x100000001b3u + static_cast<uint64_t>(k);
+    return static_cast<size_t>(h ^ (h >> 29));
+}
+
+/* Put the combination arrays a in the table t (which has a free place). */
+static void mQuelto_placerFlags(TableFlags &t, int32_t *a, const int32_t *lus)
+{
+    size_t i = mQuelto_hacherFlags(lus, t.nbPrio + t.nbNonPrio) & (t.capacite - 1);
+    while (t.cases[i] != nullptr) i = (i + 1) & (t.capacite - 1);
+    t.cases[i] = a;
+}
+
+/* Double the table (or create it); false when memory runs out. */
+static bool mQuelto_agrandirTableFlags(TableFlags &t)
+{
+    const size_t capacite = t.capacite == 0 ? 1024 : 2 * t.capacite;
+    int32_t **cases = static_cast<int32_t **>(calloc(capacite, sizeof(int32_t *)));
+    if (cases == nullptr) return false;
+    TableFlags nouvelle = t;
+    nouvelle.cases = cases;
+    nouvelle.capacite = capacite;
+    int32_t *lus = nullptr;
+    for (size_t i = 0; i < t.capacite; i++) {
+        int32_t *a = t.cases[i];
+        if (a == nullptr) continue;
+        /* The combination read back from its two arrays, for its hash. */
+        const int nb = t.nbPrio + t.nbNonPrio;
+        if (lus == nullptr) lus = static_cast<int32_t *>(malloc(static_cast<size_t>(mQuelto_places(nb)) * sizeof(int32_t)));
+        if (lus == nullptr) {
+            free(cases);
+            return false;
+        }
+        memcpy(lus, a, static_cast<size_t>(t.nbPrio) * sizeof(int32_t));
+        memcpy(lus + t.nbPrio, a + mQuelto_places(t.nbPrio), static_cast<size_t>(t.nbNonPrio) * sizeof(int32_t));
+        mQuelto_placerFlags(nouvelle, a, lus);
+    }
+    free(lus);
+    free(t.cases);
+    t = nouvelle;
+    return true;
+}
+
+/* The arrays of combination lus in the table, or null. */
+static int32_t *mQuelto_chercherFlags(const TableFlags &t, const int32_t *lus)
+{
+    const size_t nbOctetsP = static_cast<size_t>(t.nbPrio) * sizeof(int32_t);
+    const size_t nbOctetsNP = static_cast<size_t>(t.nbNonPrio) * sizeof(int32_t);
+    size_t i = mQuelto_hacherFlags(lus, t.nbPrio + t.nbNonPrio) & (t.capacite - 1);
+    for (; t.cases[i] != nullptr; i = (i + 1) & (t.capacite - 1)) {
+        const int32_t *a = t.cases[i];
+        if (memcmp(a, lus, nbOctetsP) == 0 && memcmp(a + mQuelto_places(t.nbPrio), lus + t.nbPrio, nbOctetsNP) == 0)
+            return t.cases[i];
+    }
+    return nullptr;
+}
+
+/*
+** The two flag arrays of a vehicle whose flags lus are nbPrio high priority
+** then nbNonPrio low priority flags: those of an equal combination met
+** earlier in the file, or new ones.  premiereLigne starts the table afresh.
+** 0, or -1 when memory runs out.
+*/
+static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, bool premiereLigne, Vehicule *v)
+{
+    TableFlags &t = s_tableFlags;
+    if (premiereLigne || t.nbPrio != nbPrio || t.nbNonPrio != nbNonPrio) {
+        free(t.cases);
+        t = TableFlags{};
+        t.nbPrio = nbPrio;
+        t.nbNonPrio = nbNonPrio;
+    }
+    t.nbVehicules++;
+    int32_t *a = t.cases != nullptr ? mQuelto_chercherFlags(t, lus) : nullptr;
+    if (a == nullptr) {
+        a = mQuelto_allouerFlags(mQuelto_places(nbPrio) + mQuelto_places(nbNonPrio));
+        if (a == nullptr) return -1;
+        memcpy(a, lus, static_cast<size_t>(nbPrio) * sizeof(int32_t));
+        memcpy(a + mQuelto_places(nbPrio), lus + nbPrio, static_cast<size_t>(nbNonPrio) * sizeof(int32_t));
+        if (!t.abandonnee) {
+            t.nbCombinaisons++;
+            const size_t octets = static_cast<size_t>(mQuelto_places(nbPrio) + mQuelto_places(nbNonPrio)) * sizeof(int32_t);
+            if (t.nbVehicules >= 65536 && t.nbCombinaisons * (octets + 4 * sizeof(int32_t *)) > t.nbVehicules * octets) {
+                free(t.cases);
+                t.cases = nullptr;
+                t.capacite = 0;
+                t.abandonnee = true;
+            } else if (2 * t.nbCombinaisons > t.capacite && !mQuelto_agrandirTableFlags(t)) {
+                return -1;
+            } else {
+                mQuelto_placerFlags(t, a, lus);
+            }
+        }
+    }
+    v->i_vectBoolEcPrio = a;
+    v->i_vectBoolEcNonPrio = a + mQuelto_places(nbPrio);
+    return 0;
+}
+
+/* Room for the nb flags of one line (kept from line to line), or null. */
+static int32_t *mQuelto_tamponFlags(int nb)
+{
+    static int32_t *tampon = nullptr;
+    static int places = 0;
+    if (nb > places) {
+        int32_t *p = static_cast<int32_t *>(realloc(tampon, static_cast<size_t>(nb) * sizeof(int32_t)));
+        if (p == nullptr) return nullptr;
+        tampon = p;
+        places = nb;
+    }
+    return tampon != nullptr ? tampon : mQuelto_allouerFlags(1);
+}
+
+/*
 ** One line of the vehicles file, "date;rank;ident;colour;flags...": after the
 ** heading, refuses a rank or a colour below 1 (S_MSG_ERR_0023 / 0024), an
 ** empty first date (S_MSG_ERR_0037), a date that is neither day D-1 nor day D
@@ -621,14 +767,17 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
-    stocke->i_vectBoolEcPrio = mQuelto_allouerFlags(nbPrio);
-    stocke->i_vectBoolEcNonPrio = mQuelto_allouerFlags(nbNonPrio);
-    if (stocke->i_vectBoolEcPrio == nullptr || stocke->i_vectBoolEcNonPrio == nullptr) {
+    int32_t *lus = mQuelto_tamponFlags(nbPrio + nbNonPrio);
+    if (lus == nullptr) {
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
-    if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, stocke->i_vectBoolEcPrio, nbPrio, true) != 0) return -1;
-    if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, stocke->i_vectBoolEcNonPrio, nbNonPrio, false) != 0) return -1;
+    if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, lus, nbPrio, true) != 0) return -1;
+    if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, lus + nbPrio, nbNonPrio, false) != 0) return -1;
+    if (mQuelto_partagerFlags(lus, nbPrio, nbNonPrio, ctx->i_numLigne == 2, stocke) != 0) {
+        mQuelto_signalerVide(__LINE__);
+        return -1;
+    }
     return 0;
 }
 
