@@ -196,6 +196,82 @@ int mQuelto_comparerVehRangSeqCandidat(const void *a, const void *b)
     return mQuelto_difference(va->i_rangSeqCandidat, vb->i_rangSeqCandidat);
 }
 
+/*
+** Sort keys of the comparators (list_associer_cle): 64-bit numbers whose
+** order is the comparator's, so that a long sort compares numbers read once
+** per vehicle.  An int32 field is biased to an unsigned order in the high
+** half; flags give one bit each, 0 for the option (which comes first), from
+** the highest bit down; an identifier gives its first 8 bytes.
+*/
+static uint64_t mQuelto_cleEntier(int32_t x)
+{
+    return static_cast<uint64_t>(static_cast<uint32_t>(x) ^ 0x80000000u) << 32;
+}
+
+/* The flag bits of v from bit haut down (at most haut + 1 flags), high then low priority. */
+static uint64_t mQuelto_cleDrapeaux(const Vehicule *v, int haut)
+{
+    uint64_t cle = 0;
+    int bit = haut;
+    for (int prio = 1; prio >= 0 && bit >= 0; prio--) {
+        const int32_t *d = prio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
+        const int32_t nb = prio ? g_QueltoNbEcartsPrio : g_QueltoNbEcartsNonPrio;
+        for (int32_t k = 0; k < nb && bit >= 0; k++, bit--)
+            if (d == nullptr || d[k] != 1) cle |= uint64_t{1} << bit;
+    }
+    return cle;
+}
+
+static uint64_t mQuelto_cleTeinte(const void *v)
+{
+    return mQuelto_cleEntier(static_cast<const Vehicule *>(v)->i_teinte);
+}
+
+static uint64_t mQuelto_cleRangSeq(const void *v)
+{
+    return mQuelto_cleEntier(static_cast<const Vehicule *>(v)->i_rangSeq);
+}
+
+static uint64_t mQuelto_cleRangSeqCandidat(const void *v)
+{
+    return mQuelto_cleEntier(static_cast<const Vehicule *>(v)->i_rangSeqCandidat);
+}
+
+static uint64_t mQuelto_cleEcarts(const void *v)
+{
+    return mQuelto_cleDrapeaux(static_cast<const Vehicule *>(v), 63);
+}
+
+static uint64_t mQuelto_cleTeinteEcarts(const void *v)
+{
+    const Vehicule *veh = static_cast<const Vehicule *>(v);
+    return mQuelto_cleEntier(veh->i_teinte) | mQuelto_cleDrapeaux(veh, 31);
+}
+
+static uint64_t mQuelto_cleIdent(const void *v)
+{
+    const char *s = static_cast<const Vehicule *>(v)->s_ident;
+    uint64_t cle = 0;
+    bool fini = false;
+    for (int i = 0; i < 8; i++) {
+        fini = fini || s[i] == '\0';
+        cle = cle << 8 | (fini ? 0u : static_cast<unsigned char>(s[i]));
+    }
+    return cle;
+}
+
+/* Give the comparators their keys; the flag keys are exact while every flag fits. */
+static void mQuelto_associerCles()
+{
+    const int64_t nbDrapeaux = static_cast<int64_t>(g_QueltoNbEcartsPrio) + g_QueltoNbEcartsNonPrio;
+    list_associer_cle(mQuelto_comparerVehTeinte, mQuelto_cleTeinte, 1);
+    list_associer_cle(mQuelto_comparerVehRangSeq, mQuelto_cleRangSeq, 1);
+    list_associer_cle(mQuelto_comparerVehRangSeqCandidat, mQuelto_cleRangSeqCandidat, 1);
+    list_associer_cle(mQuelto_comparerVehIdent, mQuelto_cleIdent, 0);
+    list_associer_cle(mQuelto_comparerVehEcarts, mQuelto_cleEcarts, nbDrapeaux <= 64);
+    list_associer_cle(mQuelto_comparerVehTeinteEcarts, mQuelto_cleTeinteEcarts, nbDrapeaux <= 32);
+}
+
 /* ------------------------------------------------------------------------ */
 /* Preparation, step 1: counts and indices                                  */
 /* ------------------------------------------------------------------------ */
@@ -392,6 +468,7 @@ int mQuelto_majIndicesInInstancePb(InstancePb *instance)
     instance->i_nbEcartsNonPrio = nbNonPrio;
     g_QueltoNbEcartsPrio = nbPrio;
     g_QueltoNbEcartsNonPrio = nbNonPrio;
+    mQuelto_associerCles();
 
     if (mQuelto_calculerDenominateurMax(instance) != 0) return -1;
     if (mQuelto_verifierSuffisanceFiges(instance) != 0) return -1;
@@ -893,7 +970,16 @@ static constexpr int32_t QUELTO_ECARTS_PAR_PASSE = 8;
 static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int32_t premier, int32_t nb,
                                      uint8_t *options)
 {
+    /* The sequence visits the vehicles in no order of memory: each vehicle is
+    ** asked for 2 * AVANCE positions ahead, its flags AVANCE positions ahead. */
+    constexpr int32_t AVANCE = 8;
+    const LIST *l = &instance->l_vehAOrdonnancer;
     for (int32_t i = 0; i < instance->i_longFilm; i++) {
+        if (i + 2 * AVANCE < instance->i_longFilm) __builtin_prefetch(list_element_trie(l, i + 2 * AVANCE));
+        if (i + AVANCE < instance->i_longFilm) {
+            const Vehicule *w = static_cast<const Vehicule *>(list_element_trie(l, i + AVANCE));
+            if (w != nullptr && mQuelto_drapeaux(w, prio) != nullptr) __builtin_prefetch(mQuelto_drapeaux(w, prio) + premier);
+        }
         const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
         if (v == nullptr) return -1;
         const int32_t *drapeaux = mQuelto_drapeaux(v, prio);

@@ -113,9 +113,25 @@ static bool list_agrandir(T *&tab, size_t nb)
 ** Storage.
 */
 
+/*
+** True when the blocks of l are those of doubling from one slot: sizes 1, 2,
+** 4, ..., block b starting at handle 2^b - 1 (the last block may be cut at
+** the 32-bit bound, which does not move its start).
+*/
+static bool list_par_doublement(const LIST *l)
+{
+    return l->expansionStep <= 0 && l->maxExpansion <= 0;
+}
+
 /* Address of the slot of handle h (0 <= h < capacity). */
 static char *list_adresse_slot(const LIST *l, int32_t h)
 {
+    if (list_par_doublement(l)) {
+        /* The block is the position of the highest bit of h + 1. */
+        const uint32_t u = static_cast<uint32_t>(h) + 1;
+        const int b = 31 - __builtin_clz(u);
+        return l->blocks[b] + static_cast<size_t>(u - (1u << b)) * static_cast<size_t>(l->elementSize);
+    }
     int32_t b = l->blockOf[h];
     size_t decalage = static_cast<size_t>(h - l->blockFirst[b]) * static_cast<size_t>(l->elementSize);
     return l->blocks[b] + decalage;
@@ -379,17 +395,7 @@ int list_activer_indexe_primaire(LIST *l)
     return 1;
 }
 
-/* The comparison of two ranks that list_trier hands to list_qsort. */
-struct ListContexteTri {
-    const LIST *l;
-    LIST_FCMP fcmp;
-};
-
-static int list_comparer_rangs(int32_t a, int32_t b, void *ctx)
-{
-    const ListContexteTri *c = static_cast<const ListContexteTri *>(ctx);
-    return c->fcmp(list_adresse_rang(c->l, a), list_adresse_rang(c->l, b));
-}
+static void list_trier_index(LIST *l, LIST_FCMP fcmp);
 
 /*
 ** Sort the primary index, from its current order, by fcmp (the installed
@@ -403,8 +409,7 @@ void list_trier(LIST *l, LIST_FCMP fcmp)
     if (fcmp == nullptr) fcmp = l->fcmp;
     if (fcmp == nullptr) return;
     if (!l->primaryActive && list_activer_indexe_primaire(l) != 1) return;
-    ListContexteTri ctx{l, fcmp};
-    list_qsort(l->primaryIndex, l->count, list_comparer_rangs, &ctx);
+    list_trier_index(l, fcmp);
     l->fcmp = fcmp;
     l->primarySorted = 1;
 }
@@ -813,4 +818,102 @@ void list_qsort(int32_t *e, int n, LIST_QCMP cmp, void *ctx)
     if (e == nullptr || cmp == nullptr) return;
     auto comparer = [cmp, ctx](int32_t a, int32_t b) { return cmp(a, b, ctx); };
     list_tri_rapide(e, n, comparer);
+}
+
+/* ---------------------------------------------------------------------------
+** Sort keys.  A comparison function that reads one field of large records
+** makes every comparison of a long sort a fetch from memory far away; when
+** the function's order is also that of a 64-bit key of each element, the
+** sort can read every element once, keep its key beside its rank, and
+** compare keys: the same comparisons' outcomes, so the same permutation.
+*/
+
+/* The comparison functions that have a key, with their key function. */
+struct ListCle {
+    LIST_FCMP fcmp;
+    LIST_FCLE cle;
+    int exacte;
+};
+static ListCle s_cles[16];
+static int s_nbCles = 0;
+
+/*
+** Give fcmp a key: cle(a) < cle(b) must imply fcmp(a, b) < 0; on equal keys
+** fcmp decides, unless exacte (equal keys then imply fcmp(a, b) == 0).  A
+** later call for the same fcmp replaces its key; a null cle removes it.
+** 1, or -1 (EA_INVPRMS) without fcmp or when 16 functions have keys already.
+*/
+int list_associer_cle(LIST_FCMP fcmp, LIST_FCLE cle, int exacte)
+{
+    if (fcmp == nullptr) {
+        list_signaler(EA_INVPRMS, "list_associer_cle", __LINE__);
+        return -1;
+    }
+    for (int i = 0; i < s_nbCles; i++) {
+        if (s_cles[i].fcmp != fcmp) continue;
+        if (cle == nullptr) {
+            s_cles[i] = s_cles[--s_nbCles];
+        } else {
+            s_cles[i].cle = cle;
+            s_cles[i].exacte = exacte;
+        }
+        return 1;
+    }
+    if (cle == nullptr) return 1;
+    if (s_nbCles == static_cast<int>(sizeof s_cles / sizeof s_cles[0])) {
+        list_signaler(EA_INVPRMS, "list_associer_cle", __LINE__);
+        return -1;
+    }
+    s_cles[s_nbCles++] = ListCle{fcmp, cle, exacte};
+    return 1;
+}
+
+static const ListCle *list_cle_de(LIST_FCMP fcmp)
+{
+    for (int i = 0; i < s_nbCles; i++)
+        if (s_cles[i].fcmp == fcmp) return &s_cles[i];
+    return nullptr;
+}
+
+/* An entry of a keyed sort: the key in two halves, then the rank (12 bytes). */
+struct ListEntreeCle {
+    uint32_t haut, bas;
+    int32_t rang;
+};
+
+/*
+** Sort the first count entries of the primary index by fcmp.  With a key and
+** memory for it: the entries with their keys, read in index order (the
+** element a few places ahead is prefetched), sorted by key (fcmp on equal
+** keys unless the key is exact), ranks written back.  Otherwise, or when the
+** keys' array cannot be had, the ranks themselves, comparing elements.
+*/
+static void list_trier_index(LIST *l, LIST_FCMP fcmp)
+{
+    const int32_t n = l->count;
+    int32_t *index = l->primaryIndex;
+    const ListCle *cle = n > 1 ? list_cle_de(fcmp) : nullptr;
+    ListEntreeCle *entrees = cle != nullptr ? static_cast<ListEntreeCle *>(malloc(n * sizeof(ListEntreeCle))) : nullptr;
+    if (entrees == nullptr) {
+        auto comparer = [l, fcmp](int32_t a, int32_t b) {
+            return fcmp(list_adresse_rang(l, a), list_adresse_rang(l, b));
+        };
+        list_tri_rapide(index, n, comparer);
+        return;
+    }
+    constexpr int32_t AVANCE = 16;
+    for (int32_t i = 0; i < n; i++) {
+        if (i + AVANCE < n) __builtin_prefetch(list_adresse_rang(l, index[i + AVANCE]));
+        const uint64_t k = cle->cle(list_adresse_rang(l, index[i]));
+        entrees[i] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), index[i]};
+    }
+    const bool exacte = cle->exacte != 0;
+    auto comparer = [l, fcmp, exacte](const ListEntreeCle &a, const ListEntreeCle &b) {
+        if (a.haut != b.haut) return a.haut < b.haut ? -1 : 1;
+        if (a.bas != b.bas) return a.bas < b.bas ? -1 : 1;
+        return exacte ? 0 : fcmp(list_adresse_rang(l, a.rang), list_adresse_rang(l, b.rang));
+    };
+    list_tri_rapide(entrees, n, comparer);
+    for (int32_t i = 0; i < n; i++) index[i] = entrees[i].rang;
+    free(entrees);
 }

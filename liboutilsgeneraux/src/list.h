@@ -134,6 +134,17 @@ typedef int (*LIST_QCMP)(int32_t a, int32_t b, void *ctx);
 void list_qsort(int32_t *e, int n, LIST_QCMP cmp, void *ctx);
 
 /*
+** Sort key of an element for a comparison function (see list_associer_cle).
+** Let list_trier compare 64-bit keys, read once per element, instead of
+** calling fcmp on the elements: cle(a) < cle(b) must imply fcmp(a, b) < 0;
+** on equal keys fcmp decides, unless exacte (then equal keys mean equal
+** elements).  The permutation is the one fcmp gives.  A null cle removes the
+** key.  1, or -1 (EA_INVPRMS) without fcmp or when 16 functions have keys.
+*/
+typedef uint64_t (*LIST_FCLE)(const void *element);
+int list_associer_cle(LIST_FCMP fcmp, LIST_FCLE cle, int exacte);
+
+/*
 ** Tests only: let the next nbPermises allocations of the container succeed
 ** and make every later one fail as if memory were exhausted.  A negative
 ** value removes the limit (the default).
