@@ -533,3 +533,45 @@ TEST_F(GesDonnees, CandidatOmettantUnVehicule)
     EXPECT_STREQ("V2", static_cast<const Vehicule *>(list_element_trie(l, 0))->s_ident);
     EXPECT_EQ(2, cand.i_nbPurges);  // 1 | 2, 1, 1
 }
+
+/* Sorts through the comparators' keys leave the permutation of the plain
+** sort (list_qsort comparing the vehicles), on vehicles with many ties:
+** extreme ranks, identifiers alike beyond their first 8 bytes, and more
+** flags than a key holds. */
+TEST_F(GesDonnees, TrisParCleCommeLesComparateurs)
+{
+    std::mt19937 gen(99);
+    for (int nbDrapeaux : {3, 40}) {
+        Constructeur c;
+        for (int k = 0; k < nbDrapeaux; k++) c.ecart(k % 2 == 0, 1, 2);
+        c.fige(1, 1);
+        const int extremes[] = {INT_MIN, -1, 0, 1, 2, INT_MAX};
+        for (int i = 0; i < 3000; i++) {
+            Drapeaux p, np;
+            for (int k = 0; k < nbDrapeaux; k++) (k % 2 == 0 ? p : np).push_back(gen() % 5 == 0 ? 0 : (k < 30 ? 1 : gen() % 2));
+            const std::string ident = (gen() % 2 ? "VEHICULE-" : "V") + std::to_string(gen() % 50);
+            c.jour(static_cast<int>(gen() % 40), 1 + static_cast<int>(gen() % 3), p, np, ident.c_str());
+            auto *v = static_cast<Vehicule *>(list_element(&c.inst->l_vehAOrdonnancer, i));
+            v->i_rangSeqCandidat = extremes[gen() % 6];
+            if (gen() % 3 == 0) v->i_rangSeq = extremes[gen() % 6];
+        }
+        ASSERT_EQ(0, mQuelto_majIndicesInInstancePb(c.inst));  // publishes the counts and the keys
+        LIST *l = &c.inst->l_vehAOrdonnancer;
+        struct Ctx {
+            LIST *l;
+            LIST_FCMP f;
+        };
+        auto parVehicules = [](int32_t a, int32_t b, void *x) {
+            Ctx *ctx = static_cast<Ctx *>(x);
+            return ctx->f(list_element(ctx->l, a), list_element(ctx->l, b));
+        };
+        for (LIST_FCMP f : {mQuelto_comparerVehTeinte, mQuelto_comparerVehEcarts, mQuelto_comparerVehTeinteEcarts,
+                            mQuelto_comparerVehRangSeq, mQuelto_comparerVehIdent, mQuelto_comparerVehRangSeqCandidat}) {
+            std::vector<int32_t> attendu(l->primaryIndex, l->primaryIndex + l->count);
+            Ctx ctx{l, f};
+            list_qsort(attendu.data(), l->count, parVehicules, &ctx);
+            list_trier(l, f);
+            EXPECT_EQ(attendu, std::vector<int32_t>(l->primaryIndex, l->primaryIndex + l->count)) << nbDrapeaux;
+        }
+    }
+}
