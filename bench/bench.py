@@ -304,7 +304,7 @@ def measure_case(exe, case, directory, args, out):
     if last.killed == "timeout":
         state = "TIMEOUT >%ds" % args.timeout
     elif last.killed == "memory":
-        state = "KILLED resident set > %g GiB" % args.mem_limit
+        state = "KILLED resident set > %g GiB after %.0f s" % (args.mem_limit, last.wall)
     elif last.status != 0:
         state = "FAILED exit %d: %s" % (last.status, last_message(os.path.join(directory, "run.out")))
     elif not os.path.exists(os.path.join(directory, "results", "bench_candidate_report.txt")):
@@ -384,7 +384,7 @@ def main():
         ok = value is not None and value <= limit
         verdicts.append(ok)
         shown = "%.2f%s" % (value, unit) if value is not None else "n/a (case did not finish)"
-        out("  %-44s %-28s <= %g%s  %s" % (label, shown, limit, unit, "PASS" if ok else "FAIL"))
+        out("  %-46s %-28s <= %g%s  %s" % (label, shown, limit, unit, "PASS" if ok else "FAIL"))
 
     for kind in ("q50", "q1000", "adverse"):
         a, b = find(kind, big // 10), find(kind, big)
