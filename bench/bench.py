@@ -2,7 +2,7 @@
 """Benchmark of exeQuelto: generates days of vehicles with quelto-gen, runs the
 program on each, and prints wall time, peak memory and the three target ratios.
 
-    cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release
+    cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release
     cmake --build build-bench --target exeQuelto quelto-gen
     python3 bench/bench.py --build build-bench          # full: 10k, 100k, 1M
     python3 bench/bench.py --build build-bench --quick  # sizes / 10, shorter timeout
@@ -339,7 +339,7 @@ def main():
     exe, gen = os.path.join(build, "exeQuelto"), os.path.join(build, "quelto-gen")
     for f in (exe, gen):
         if not os.access(f, os.X_OK):
-            sys.exit("bench: %s not found; build it first:\n  cmake -S . -B build-bench -G Ninja "
+            sys.exit("bench: %s not found; build it first:\n  cmake -S . -B build-bench "
                      "-DCMAKE_BUILD_TYPE=Release && cmake --build build-bench --target exeQuelto quelto-gen" % f)
 
     def out(line=""):
