@@ -10,43 +10,49 @@
 */
 #include "commande_unix.h"
 
+#include <limits.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <new>
-#include <string>
+#include <cstring>
 
-/* directory, or directory "/" name, in the platform's form. */
-static std::string composerChemin(const char *directory, const char *name)
+/*
+** directory, or directory "/" name, in the platform's form, into chemin
+** (PATH_MAX bytes).  False when the path does not fit: no file can have it.
+** Works in place, without allocating, so that the test cannot fail for want
+** of memory and be taken for an absent file.
+*/
+static bool composerChemin(const char *directory, const char *name, char (&chemin)[PATH_MAX])
 {
-    std::string chemin(directory);
+    size_t n = strlen(directory);
+    size_t m = name != nullptr ? strlen(name) + 1 : 0;
+    if (n + m >= sizeof chemin) return false;
+    memcpy(chemin, directory, n);
     if (name != nullptr) {
-        chemin += '/';
-        chemin += name;
+        chemin[n] = '/';
+        memcpy(chemin + n + 1, name, m - 1);
     }
-    for (char &c : chemin) {
-        if (c == '\\') c = '/';
+    n += m;
+    chemin[n] = '\0';
+    for (size_t i = 0; i < n; i++) {
+        if (chemin[i] == '\\') chemin[i] = '/';
     }
-    while (chemin.size() > 1 && chemin.back() == '/') chemin.pop_back();
-    return chemin;
+    while (n > 1 && chemin[n - 1] == '/') chemin[--n] = '\0';
+    return true;
 }
 
 /*
 ** 1 when the file exists, 0 when it does not or a path component is not a
-** directory, -1 when the test fails otherwise (no directory given, memory,
-** permission denied on a component, a name too long, ...).  Nothing recorded.
+** directory, -1 when the test fails otherwise (no directory given, a path
+** too long, permission denied on a component, ...).  Nothing recorded.
 */
 int testerExistenceFichier(const char *directory, const char *name)
 {
     if (directory == nullptr) return -1;
-    std::string chemin;
-    try {
-        chemin = composerChemin(directory, name);
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
+    char chemin[PATH_MAX];
+    if (!composerChemin(directory, name, chemin)) return -1;
     struct stat etat;
-    if (stat(chemin.c_str(), &etat) == 0) return 1;
+    if (stat(chemin, &etat) == 0) return 1;
     if (errno == ENOENT || errno == ENOTDIR) return 0;
     return -1;
 }
