@@ -31,7 +31,10 @@ pattern, about 12 times more for random ranks).
 
 Measures.  Wall time is the median of --runs runs (default 3); peak memory is
 the resident set high-water mark of the run (os.wait4), the greatest of the
-runs.  Each run gets --timeout seconds and may hold --mem-limit GiB resident
+runs, measured by /usr/bin/time where it exists and otherwise by the
+kernel's figure for the child (os.wait4), which is at least the memory of
+the process that started it: the benchmark keeps its own small (the sort
+check runs in a child) and prints that floor, measured on `true`.  Each run gets --timeout seconds and may hold --mem-limit GiB resident
 (polled every 0.1 s); past either it is killed and the case fails, so a slow
 or swelling program cannot take the machine.  The reading baseline is the median
 of 7 runs of `wc -l` over the same five input files (four instance files and
@@ -62,12 +65,16 @@ BYTES_PER_VEHICLE_MAX = 200.0
 
 # ---- The adversarial pattern and the instrumented sort ------------------
 
-def adverse_ranks(n):
-    """Ranks 1..n, in identifier order, that send the sort into its insertion
-    sort of the whole range: the smaller half reversed, the median, the
-    greater half reversed."""
+def adverse_rank(j, n):
+    """The rank at position j (0-based, identifier order) of the pattern of n
+    ranks 1..n that sends the sort into its insertion sort of the whole
+    range: the smaller half reversed, the median, the greater half reversed."""
     m = n // 2
-    return list(range(m, 0, -1)) + [m + 1] + list(range(n, m + 1, -1))
+    return m - j if j < m else (m + 1 if j == m else n - (j - m - 1))
+
+
+def adverse_ranks(n):
+    return [adverse_rank(j, n) for j in range(n)]
 
 
 class Counted:
@@ -216,26 +223,49 @@ class Run:
         self.wall, self.rss, self.status, self.killed = wall, rss_bytes, status, killed
 
 
+GNU_TIME = "/usr/bin/time" if os.access("/usr/bin/time", os.X_OK) else None
+
+
 def resident_bytes(pid):
-    """Current resident set of a process (0 when it cannot be read)."""
+    """Current resident set of a process and of its children (0 when it
+    cannot be read)."""
+    total = 0
     try:
         with open("/proc/%d/status" % pid) as f:
             for line in f:
                 if line.startswith("VmRSS:"):
-                    return int(line.split()[1]) * 1024
+                    total += int(line.split()[1]) * 1024
+        with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+            for child in f.read().split():
+                total += resident_bytes(int(child))
     except (OSError, ValueError, IndexError):
         pass
-    return 0
+    return total
 
 
-def run_measured(argv, cwd, timeout, rss_limit, stdout):
-    """Run argv in cwd; wall time, peak RSS of that child alone (wait4), exit
-    status, and why it was killed: at the timeout, or when its resident set
-    passed rss_limit bytes (polled every 0.1 s; 0: no limit)."""
+def run_measured(argv, cwd, timeout, rss_limit, stdout, gnu_time=True):
+    """Run argv in cwd, in a process group of its own; wall time, peak RSS,
+    exit status, and why it was killed: at the timeout, or when its resident
+    set passed rss_limit bytes (polled every 0.1 s; 0: no limit).  The peak is
+    GNU time's figure where /usr/bin/time exists (the program started from
+    that small process), else the kernel's for the child (os.wait4), which
+    includes the memory of this benchmark at the start.  gnu_time=False runs
+argv directly (a time without the wrapper's start-up)."""
+    report = None
+    if GNU_TIME and gnu_time:
+        fd, report = tempfile.mkstemp(prefix="quelto-bench-time-")
+        os.close(fd)
+        argv = [GNU_TIME, "-f", "%M", "-o", report] + argv
     start = time.perf_counter()
-    p = subprocess.Popen(argv, cwd=cwd, stdout=stdout, stderr=subprocess.STDOUT)
+    p = subprocess.Popen(argv, cwd=cwd, stdout=stdout, stderr=subprocess.STDOUT, start_new_session=True)
     killed = []
     done = threading.Event()
+
+    def kill_group():
+        try:
+            os.killpg(p.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
 
     def watch():
         while not done.wait(0.1):
@@ -246,19 +276,28 @@ def run_measured(argv, cwd, timeout, rss_limit, stdout):
                 why = "memory"
             if why:
                 killed.append(why)
-                try:
-                    os.kill(p.pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+                kill_group()
                 return
     watcher = threading.Thread(target=watch, daemon=True)
     watcher.start()
-    _, status, usage = os.wait4(p.pid, 0)
+    try:
+        _, status, usage = os.wait4(p.pid, 0)
+    except BaseException:
+        kill_group()
+        raise
     wall = time.perf_counter() - start
     done.set()
     watcher.join()
     p.returncode = os.waitstatus_to_exitcode(status)
-    return Run(wall, usage.ru_maxrss * 1024, p.returncode, killed[0] if killed else None)
+    rss = usage.ru_maxrss * 1024
+    if report:
+        try:
+            with open(report) as f:
+                rss = int(f.read().split()[-1]) * 1024
+        except (OSError, ValueError, IndexError):
+            pass
+        os.unlink(report)
+    return Run(wall, rss, p.returncode, killed[0] if killed else None)
 
 
 def generate(gen, case, directory):
@@ -273,8 +312,8 @@ def generate(gen, case, directory):
         n = case["n"]
         width = max(4, len(str(n)))  # quelto-gen's identifiers: V and a fixed width
         with open(os.path.join(directory, "results", "bench"), "w") as f:
-            for j, rank in enumerate(adverse_ranks(n)):
-                f.write("%d;V%0*d\n" % (rank, width, j + 1))
+            for j in range(n):
+                f.write("%d;V%0*d\n" % (adverse_rank(j, n), width, j + 1))
 
 
 def input_files(directory):
@@ -312,6 +351,8 @@ def measure_case(exe, case, directory, args, out):
     else:
         state = "ok"
     case["ok"] = state == "ok"
+    if max(r.rss for r in runs) <= args.floor * 1.05:
+        state += " (peak at the floor: the program's is at most this)"
     case["time"] = statistics.median(r.wall for r in runs) if case["ok"] else None
     case["rss"] = max(r.rss for r in runs)
     case["runs"] = len(runs)
@@ -330,6 +371,7 @@ def main():
     ap.add_argument("--work", default=None, help="folder for the generated days (a temporary one)")
     ap.add_argument("--keep", action="store_true", help="keep the generated days")
     ap.add_argument("--skip-check", action="store_true", help="skip the check of the adversarial pattern")
+    ap.add_argument("--check-sort", type=int, default=0, help=argparse.SUPPRESS)
     args = ap.parse_args()
     args.timeout = args.timeout or (120 if args.quick else 600)
     args.rss_limit = int(args.mem_limit * 2**30) if args.mem_limit > 0 else 0
@@ -345,10 +387,19 @@ def main():
     def out(line=""):
         print(line, flush=True)
 
+    if args.check_sort:  # the check, run in a child of the benchmark (see below)
+        return 0 if check_adverse(args.check_sort, out) else 3
+
     big = 100000 if args.quick else 1000000
     out("exeQuelto benchmark: %s, runs %d, timeout %d s, %s" % (
         "quick" if args.quick else "full", args.runs, args.timeout, time.strftime("%Y-%m-%d %H:%M")))
-    quadratic = True if args.skip_check else check_adverse(big // 100, out)
+    # The check runs in a child process: a run's peak memory, as the kernel
+    # counts it, includes the memory of the process that started it (the
+    # benchmark's, copied before the program replaces it), which must stay small.
+    quadratic = args.skip_check or subprocess.run(
+        [sys.executable, os.path.abspath(__file__), "--check-sort", str(big // 100)]).returncode == 0
+    args.floor = run_measured(["true"], ROOT, 60, 0, subprocess.DEVNULL).rss
+    out("peak memory floor (what the benchmark itself adds to a run's figure): %.1f MiB\n" % (args.floor / 2**20))
 
     cases = [dict(kind="q50", n=big // 100, q=50), dict(kind="q50", n=big // 10, q=50), dict(kind="q50", n=big, q=50),
              dict(kind="q1000", n=big // 10, q=1000), dict(kind="q1000", n=big, q=1000),
@@ -365,7 +416,7 @@ def main():
         measure_case(exe, case, directory, args, out)
         if case["kind"] == "q50" and case["n"] == big:
             wc = [run_measured(["wc", "-l"] + input_files(directory), directory, args.timeout, 0,
-                               subprocess.DEVNULL) for _ in range(7)]
+                               subprocess.DEVNULL, gnu_time=False) for _ in range(7)]
             wc_time = statistics.median(r.wall for r in wc)
             out("%-8s %9d %6s %10.3f %5d   (reading baseline: wc -l over the 5 input files)" % (
                 "wc -l", big, "", wc_time, len(wc)))
