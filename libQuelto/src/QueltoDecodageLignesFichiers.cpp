@@ -871,6 +871,106 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 /* Reports                                                                   */
 /* ------------------------------------------------------------------------ */
 
+/*
+** A report of a day of a million vehicles is tens of megabytes, nearly all of
+** it long lines: the colour sequence and one line of marks per constraint.
+** The body is therefore composed in a buffer that goes to the file in one
+** write each time it fills (EcrivainRapport), and the option flags that the
+** marks show are gathered from the sequence once for up to 32 constraints
+** (a walk of the sequence visits the vehicles in no order of memory; one walk
+** per constraint and one write per mark cost far more than the marks).
+** Whatever has been composed is handed to the file before the body returns,
+** on failure too, so a report cut short holds what was composed before the
+** failure.  Write errors stay in the stream's error indicator, which the
+** caller checks when it finishes the file.
+*/
+
+/* Capacity of the composition buffer (the widest single piece is far smaller). */
+static constexpr size_t QUELTO_TAMPON_RAPPORT = 1 << 16;
+
+/* The report being composed: its stream and the bytes not yet written. */
+struct EcrivainRapport {
+    FILE *f;
+    size_t n;
+    char tampon[QUELTO_TAMPON_RAPPORT];
+};
+
+/* One buffer serves every report: reports are written one at a time. */
+static EcrivainRapport s_ecrivainRapport;
+
+/* Hand the composed bytes to the stream. */
+static void mQuelto_vider(EcrivainRapport &w)
+{
+    if (w.n > 0) fwrite(w.tampon, 1, w.n, w.f);
+    w.n = 0;
+}
+
+/* Room for at least place bytes (place <= capacity) at w.tampon + w.n. */
+static char *mQuelto_reserver(EcrivainRapport &w, size_t place)
+{
+    if (QUELTO_TAMPON_RAPPORT - w.n < place) mQuelto_vider(w);
+    return w.tampon + w.n;
+}
+
+/* Append the text s. */
+static void mQuelto_ecrireTexte(EcrivainRapport &w, const char *s)
+{
+    size_t longueur = strlen(s);
+    while (longueur > 0) {
+        mQuelto_reserver(w, 1);
+        size_t m = QUELTO_TAMPON_RAPPORT - w.n < longueur ? QUELTO_TAMPON_RAPPORT - w.n : longueur;
+        memcpy(w.tampon + w.n, s, m);
+        w.n += m;
+        s += m;
+        longueur -= m;
+    }
+}
+
+/*
+** Append the formatted text.  A text wider than the whole buffer goes to the
+** stream directly, after what was composed before it.
+*/
+static void mQuelto_ecrireFormat(EcrivainRapport &w, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+
+static void mQuelto_ecrireFormat(EcrivainRapport &w, const char *fmt, ...)
+{
+    for (int essai = 0; essai < 2; essai++) {
+        va_list ap;
+        va_start(ap, fmt);
+        const size_t libre = QUELTO_TAMPON_RAPPORT - w.n;
+        const int r = vsnprintf(w.tampon + w.n, libre, fmt, ap);
+        va_end(ap);
+        if (r < 0) return;
+        if (static_cast<size_t>(r) < libre) {
+            w.n += static_cast<size_t>(r);
+            return;
+        }
+        mQuelto_vider(w);
+    }
+    va_list ap;
+    va_start(ap, fmt);
+    vfprintf(w.f, fmt, ap);
+    va_end(ap);
+}
+
+/* Write v in decimal at p; the position after it (at most 11 bytes). */
+static char *mQuelto_ecrireEntier(char *p, int32_t v)
+{
+    uint32_t u = static_cast<uint32_t>(v);
+    if (v < 0) {
+        *p++ = '-';
+        u = 0u - u;
+    }
+    char chiffres[10];
+    int k = 0;
+    do {
+        chiffres[k++] = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    while (k > 0) *p++ = chiffres[--k];
+    return p;
+}
+
 /* What one priority of ratio constraints contributes to a report. */
 struct PrioriteRapport {
     const LIST *l_ecarts;
@@ -882,22 +982,140 @@ struct PrioriteRapport {
 };
 
 /*
+** The option flags of the sequence for a group of at most 32 constraints,
+** numbered high priority first then low priority (constraint c of the low
+** priority is number nbPrio + c): bit b of bits[j] is 1 when the vehicle at
+** position j carries the option of constraint premier + b.  bits is null
+** when its N entries could not be had: every mark is then read from its
+** vehicle.
+*/
+struct MarquesRapport {
+    uint32_t *bits;
+    int32_t nbPrio;
+    int32_t nbEcarts;              /* high and low priority together */
+    int32_t premier, nb;           /* the group gathered (nb == 0: none yet) */
+};
+static constexpr int32_t QUELTO_MARQUES_PAR_PASSE = 32;
+
+/*
+** Whether v carries the option of constraint c (numbered as in
+** MarquesRapport): its flag equals 1.  A vehicle without flags carries none.
+*/
+static bool mQuelto_porteOption(const Vehicule *v, int32_t c, int32_t nbPrio)
+{
+    const int32_t *d = c < nbPrio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
+    const int32_t k = c < nbPrio ? c : c - nbPrio;
+    return d != nullptr && d[k] == 1;
+}
+
+/* The option bits of v for the group of m (see MarquesRapport). */
+static uint32_t mQuelto_bitsOptions(const Vehicule *v, const MarquesRapport &m)
+{
+    uint32_t bits = 0;
+    for (int32_t b = 0; b < m.nb; b++)
+        bits |= static_cast<uint32_t>(mQuelto_porteOption(v, m.premier + b, m.nbPrio)) << b;
+    return bits;
+}
+
+/* The first group of m, or none when there is no array or no constraint. */
+static void mQuelto_choisirGroupe(MarquesRapport &m, int32_t premier)
+{
+    m.premier = premier;
+    m.nb = m.bits == nullptr ? 0 : m.nbEcarts - premier;
+    if (m.nb > QUELTO_MARQUES_PAR_PASSE) m.nb = QUELTO_MARQUES_PAR_PASSE;
+    if (m.nb < 0) m.nb = 0;
+}
+
+/*
+** Ask for the vehicle a few positions ahead of j, and for its flags, before
+** they are needed.  A position that cannot be had is left to the walk.
+*/
+static void mQuelto_anticiper(const LIST *l, int32_t j, int32_t n, const MarquesRapport *m)
+{
+    constexpr int32_t AVANCE = 8;
+    if (j + 2 * AVANCE < n) __builtin_prefetch(list_element_trie(l, j + 2 * AVANCE));
+    if (m == nullptr || m->nb == 0 || j + AVANCE >= n) return;
+    const Vehicule *w = static_cast<const Vehicule *>(list_element_trie(l, j + AVANCE));
+    if (w == nullptr) return;
+    if (m->premier < m->nbPrio && w->i_vectBoolEcPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcPrio + m->premier);
+    if (m->premier + m->nb > m->nbPrio && w->i_vectBoolEcNonPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcNonPrio);
+}
+
+/*
+** Gather the group of m that starts at constraint premier, in one walk of
+** the sequence.  0, or -1 (empty report) when a position cannot be had.
+*/
+static int mQuelto_rassemblerMarques(const InstancePb *instance, MarquesRapport &m, int32_t premier)
+{
+    mQuelto_choisirGroupe(m, premier);
+    if (m.nb == 0) return 0;
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    const int32_t n = instance->i_longFilm;
+    for (int32_t j = 0; j < n; j++) {
+        mQuelto_anticiper(l, j, n, &m);
+        const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(l, j));
+        if (veh == nullptr) {
+            mQuelto_signalerVide(__LINE__);
+            return -1;
+        }
+        m.bits[j] = mQuelto_bitsOptions(veh, m);
+    }
+    return 0;
+}
+
+/*
 ** The violations section of one priority (heading, one line per constraint,
 ** total).  0, or -1 when a constraint cannot be had (empty report).
 */
-static int mQuelto_ecrireViolations(FILE *f, const PrioriteRapport &pr, const char *titre, const char *titreTotal)
+static int mQuelto_ecrireViolations(EcrivainRapport &w, const PrioriteRapport &pr, const char *titre,
+                                    const char *titreTotal)
 {
-    fprintf(f, "%s", titre);
+    mQuelto_ecrireTexte(w, titre);
     for (int k = 0; k < pr.i_nbEcarts; k++) {
         const EcartCritere *ec = static_cast<const EcartCritere *>(list_element(pr.l_ecarts, k));
         if (ec == nullptr) {
             mQuelto_signalerVide(__LINE__);
             return -1;
         }
-        fprintf(f, "\n%s %d/%d : %d (ratio = %0.2f%% and cars matched day D = %0.2f%%)", ec->s_nomEcart,
-                ec->i_numerateur, ec->i_denominateur, pr.i_vectNbViol[k], ec->d_ratio, pr.d_vectPourcentVeh[k]);
+        mQuelto_ecrireFormat(w, "\n%s %d/%d : %d (ratio = %0.2f%% and cars matched day D = %0.2f%%)",
+                             ec->s_nomEcart, ec->i_numerateur, ec->i_denominateur, pr.i_vectNbViol[k], ec->d_ratio,
+                             pr.d_vectPourcentVeh[k]);
     }
-    fprintf(f, "%s%d", titreTotal, pr.i_nbViol);
+    mQuelto_ecrireFormat(w, "%s%d", titreTotal, pr.i_nbViol);
+    return 0;
+}
+
+/*
+** The marks of constraint c over the whole sequence: "*" for a vehicle that
+** carries its option, else "-".  From the gathered bits when c is in the
+** group of m, else read from each vehicle.  0 / -1 (empty report).
+*/
+static int mQuelto_ecrireMarques(EcrivainRapport &w, const InstancePb *instance, const MarquesRapport &m, int32_t c)
+{
+    const int32_t n = instance->i_longFilm;
+    if (c >= m.premier && c < m.premier + m.nb) {
+        const int b = c - m.premier;
+        for (int32_t j = 0; j < n;) {
+            char *p = mQuelto_reserver(w, 1);
+            const size_t libre = QUELTO_TAMPON_RAPPORT - w.n;
+            const int32_t nb = static_cast<size_t>(n - j) < libre ? n - j : static_cast<int32_t>(libre);
+            for (int32_t i = 0; i < nb; i++) p[i] = (m.bits[j + i] >> b) & 1u ? '*' : '-';
+            w.n += static_cast<size_t>(nb);
+            j += nb;
+        }
+        return 0;
+    }
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    for (int32_t j = 0; j < n; j++) {
+        mQuelto_anticiper(l, j, n, nullptr);
+        const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(l, j));
+        if (veh == nullptr) {
+            mQuelto_signalerVide(__LINE__);
+            return -1;
+        }
+        *mQuelto_reserver(w, 1) = mQuelto_porteOption(veh, c, m.nbPrio) ? '*' : '-';
+        w.n++;
+    }
     return 0;
 }
 
@@ -906,127 +1124,164 @@ static int mQuelto_ecrireViolations(FILE *f, const PrioriteRapport &pr, const ch
 ** constraint its summary line and one mark per vehicle of the sequence ("*"
 ** when it carries the option, else "-").  0 / -1 (empty report).
 */
-static int mQuelto_ecrireSequencesEcarts(FILE *f, const InstancePb *instance, const PrioriteRapport &pr,
-                                         const char *titre)
+static int mQuelto_ecrireSequencesEcarts(EcrivainRapport &w, const InstancePb *instance, const PrioriteRapport &pr,
+                                         const char *titre, MarquesRapport &m)
 {
-    fprintf(f, "%s", titre);
+    mQuelto_ecrireTexte(w, titre);
     for (int k = 0; k < pr.i_nbEcarts; k++) {
         const EcartCritere *ec = static_cast<const EcartCritere *>(list_element(pr.l_ecarts, k));
         if (ec == nullptr) {
             mQuelto_signalerVide(__LINE__);
             return -1;
         }
-        fprintf(f, "\n\n%s %d/%d : %d violations (ratio = %0.2f%% and cars matched day D = %0.2f%%)\n", ec->s_nomEcart,
-                ec->i_numerateur, ec->i_denominateur, pr.i_vectNbViol[k], ec->d_ratio, pr.d_vectPourcentVeh[k]);
-        for (int j = 0; j < instance->i_longFilm; j++) {
-            const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, j));
-            if (veh == nullptr) {
-                mQuelto_signalerVide(__LINE__);
-                return -1;
-            }
-            const int32_t *flags = pr.prio ? veh->i_vectBoolEcPrio : veh->i_vectBoolEcNonPrio;
-            fputs(flags[k] == 1 ? "*" : "-", f);
-        }
+        mQuelto_ecrireFormat(w, "\n\n%s %d/%d : %d violations (ratio = %0.2f%% and cars matched day D = %0.2f%%)\n",
+                             ec->s_nomEcart, ec->i_numerateur, ec->i_denominateur, pr.i_vectNbViol[k], ec->d_ratio,
+                             pr.d_vectPourcentVeh[k]);
+        const int32_t c = pr.prio ? k : m.nbPrio + k;
+        if (m.bits != nullptr && c >= m.premier + m.nb && mQuelto_rassemblerMarques(instance, m, c) != 0) return -1;
+        if (mQuelto_ecrireMarques(w, instance, m, c) != 0) return -1;
     }
     return 0;
 }
 
-/* The paint colour sequence, a "*" before each colour change.  0 / -1. */
-static int mQuelto_ecrireSequenceTeintes(FILE *f, const InstancePb *instance)
+/*
+** The paint colour sequence, a "*" before each colour change.  The same walk
+** gathers the first group of m (when m is given).  0 / -1 (empty report).
+*/
+static int mQuelto_ecrireSequenceTeintes(EcrivainRapport &w, const InstancePb *instance, MarquesRapport *m)
 {
-    fprintf(f, "\n\nPaint color sequence (* = paint color change) : \n\n");
+    mQuelto_ecrireTexte(w, "\n\nPaint color sequence (* = paint color change) : \n\n");
+    if (m != nullptr) mQuelto_choisirGroupe(*m, 0);
+    const bool rassembler = m != nullptr && m->nb > 0;
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    const int32_t n = instance->i_longFilm;
     int32_t precedente = instance->i_teintePos_1;
-    for (int j = 0; j < instance->i_longFilm; j++) {
-        const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, j));
+    for (int32_t j = 0; j < n; j++) {
+        mQuelto_anticiper(l, j, n, m);
+        const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(l, j));
         if (veh == nullptr) {
             mQuelto_signalerVide(__LINE__);
             return -1;
         }
-        if (veh->i_teinte != precedente) fputs("*", f);
-        fprintf(f, "(%d)", veh->i_teinte);
+        char *p = mQuelto_reserver(w, 16);
+        char *debut = p;
+        if (veh->i_teinte != precedente) *p++ = '*';
+        *p++ = '(';
+        p = mQuelto_ecrireEntier(p, veh->i_teinte);
+        *p++ = ')';
+        w.n += static_cast<size_t>(p - debut);
         precedente = veh->i_teinte;
+        if (rassembler) m->bits[j] = mQuelto_bitsOptions(veh, *m);
     }
     return 0;
 }
 
 /* The figures on the vehicles and on the paint colour batches. */
-static void mQuelto_ecrireChiffres(FILE *f, const InstancePb *instance, const IndicateursSolution *ind)
+static void mQuelto_ecrireChiffres(EcrivainRapport &w, const InstancePb *instance, const IndicateursSolution *ind)
 {
-    fprintf(f, "\n\nFigures on the vehicles matched by ratio constraints : \n");
+    mQuelto_ecrireTexte(w, "\n\nFigures on the vehicles matched by ratio constraints : \n");
     int nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
     for (int c = 0; c <= nbEcarts; c++) {
         if (instance->i_vectNbVehParNbEcarts[c] > 0)
-            fprintf(f, "\ncars matched by %d ratio constraints = %0.2f%%", c,
-                    instance->i_vectNbVehParNbEcarts[c] * 100.0 / instance->i_longFilm);
+            mQuelto_ecrireFormat(w, "\ncars matched by %d ratio constraints = %0.2f%%", c,
+                                 instance->i_vectNbVehParNbEcarts[c] * 100.0 / instance->i_longFilm);
     }
-    fprintf(f, "\n\nFigures on paint color batches : \n");
-    fprintf(f, "\nNumber of paint colors : %d", instance->i_nbTeintes);
-    fprintf(f, "\nLimitation on the upper batch size of paint color batches : %d", instance->i_longMaxRafTeintes);
+    mQuelto_ecrireTexte(w, "\n\nFigures on paint color batches : \n");
+    mQuelto_ecrireFormat(w, "\nNumber of paint colors : %d", instance->i_nbTeintes);
+    mQuelto_ecrireFormat(w, "\nLimitation on the upper batch size of paint color batches : %d",
+                         instance->i_longMaxRafTeintes);
     const char *flag = og_getenv("S_QUELTO_FLAG_PRINT_NB_MINIMAL_PURGES");
     if (flag != nullptr && strcmp(flag, "1") == 0)
-        fprintf(f, "\nNombre minimal de purges : %d\n", instance->i_nbMinimalPurges);
-    fprintf(f, "\nTotal number of paint color changes = %d", ind->i_nbPurges);
-    fprintf(f, "\nMedian length of paint color batches = %f", ind->d_longMoyRafales);
+        mQuelto_ecrireFormat(w, "\nNombre minimal de purges : %d\n", instance->i_nbMinimalPurges);
+    mQuelto_ecrireFormat(w, "\nTotal number of paint color changes = %d", ind->i_nbPurges);
+    mQuelto_ecrireFormat(w, "\nMedian length of paint color batches = %f", ind->d_longMoyRafales);
 }
 
 /*
-** Everything of a report after its first line.  The figures and the
-** per-constraint sequences appear when the batch limit holds or the record
-** asks for a complete report; otherwise only the colour sequence follows the
-** error lines.  0, or -1 when an element cannot be had (empty report, the
-** report left cut short).  Write errors are the caller's to detect.
+** The body composed into w (see mQuelto_ecrireCorpsRapport); the marks'
+** array of m is the caller's.  0 / -1.
 */
-static int mQuelto_ecrireCorpsRapport(InstancePb *instance, FILE *f, const IndicateursSolution *ind)
+static int mQuelto_composerCorps(EcrivainRapport &w, InstancePb *instance, const IndicateursSolution *ind,
+                                 bool detail, MarquesRapport &m)
 {
-    bool detail = ind->i_flagLongMaxRafTeintesOk == 1 ||
-                  (ind->i_flagLongMaxRafTeintesOk == 0 && ind->i_flagRapportComplet == 1);
     PrioriteRapport prio{&instance->l_ecartsPrio, instance->i_nbEcartsPrio, ind->i_vectNbViolEcPrio,
                          instance->d_vectPourcentVehEcPrio, ind->i_nbViolEcPrio, true};
     PrioriteRapport nonPrio{&instance->l_ecartsNonPrio, instance->i_nbEcartsNonPrio, ind->i_vectNbViolEcNonPrio,
                             instance->d_vectPourcentVehEcNonPrio, ind->i_nbViolEcNonPrio, false};
 
-    fprintf(f, "\n\nOptimization objectives : \n");
+    mQuelto_ecrireTexte(w, "\n\nOptimization objectives : \n");
     for (int i = 0; i < instance->i_nbObjectifs && i < QUELTO_NB_MAX_OBJECTIFS; i++)
-        fprintf(f, "\n%d - %s", i, instance->s_nomsObjectifs[i]);
-    fprintf(f, "\n\nWeight of violations of high priority level ratio constraints = %f", instance->d_poidsEcPrio);
-    fprintf(f, "\nWeight of violations of low priority level ratio constraints = %f", instance->d_poidsEcNonPrio);
-    fprintf(f, "\nWeight of paint color changes = %f", instance->d_poidsPurges);
+        mQuelto_ecrireFormat(w, "\n%d - %s", i, instance->s_nomsObjectifs[i]);
+    mQuelto_ecrireFormat(w, "\n\nWeight of violations of high priority level ratio constraints = %f",
+                         instance->d_poidsEcPrio);
+    mQuelto_ecrireFormat(w, "\nWeight of violations of low priority level ratio constraints = %f",
+                         instance->d_poidsEcNonPrio);
+    mQuelto_ecrireFormat(w, "\nWeight of paint color changes = %f", instance->d_poidsPurges);
 
     if (ind->i_flagLongMaxRafTeintesOk == 0) {
-        fprintf(f, "\n\nS_MSG_ERR_0031 : the limitation on the upper batch size of paint color batches is not "
-                   "satisfied => THE SOLUTION IS INVALID !!\n");
-        fprintf(f, "S_MSG_ERR_0032 : a batch with paint color (%d) has a length of (%d) vehicles !!\n\n",
-                ind->i_teinteRafaleTropLongue, ind->i_longRafaleTropLongue);
+        mQuelto_ecrireTexte(w, "\n\nS_MSG_ERR_0031 : the limitation on the upper batch size of paint color batches "
+                               "is not satisfied => THE SOLUTION IS INVALID !!\n");
+        mQuelto_ecrireFormat(w, "S_MSG_ERR_0032 : a batch with paint color (%d) has a length of (%d) vehicles !!\n\n",
+                             ind->i_teinteRafaleTropLongue, ind->i_longRafaleTropLongue);
     }
 
     if (detail) {
-        fprintf(f, "\n\nMark of the solution = %f\n", ind->d_note);
-        fprintf(f, "\n\nFigures on vehicles : \n");
-        fprintf(f, "\n%s : %d vehicles from day D-1", instance->s_jourJMoins1, list_length(&instance->l_vehFiges));
-        fprintf(f, "\n%s : %d vehicles from day D", instance->s_jourJ, instance->i_longFilm);
-        if (mQuelto_ecrireViolations(f, prio, "\n\nViolations of high priority level ratio constraints : \n",
+        mQuelto_ecrireFormat(w, "\n\nMark of the solution = %f\n", ind->d_note);
+        mQuelto_ecrireTexte(w, "\n\nFigures on vehicles : \n");
+        mQuelto_ecrireFormat(w, "\n%s : %d vehicles from day D-1", instance->s_jourJMoins1,
+                             list_length(&instance->l_vehFiges));
+        mQuelto_ecrireFormat(w, "\n%s : %d vehicles from day D", instance->s_jourJ, instance->i_longFilm);
+        if (mQuelto_ecrireViolations(w, prio, "\n\nViolations of high priority level ratio constraints : \n",
                                      "\n\nTotal number of violations of high priority level ratio constraints = ") != 0)
             return -1;
-        if (mQuelto_ecrireViolations(f, nonPrio, "\n\nViolations of low priority level ratio constraints : \n",
+        if (mQuelto_ecrireViolations(w, nonPrio, "\n\nViolations of low priority level ratio constraints : \n",
                                      "\n\nTotal number of violations of low priority level ratio constraints = ") != 0)
             return -1;
-        mQuelto_ecrireChiffres(f, instance, ind);
+        mQuelto_ecrireChiffres(w, instance, ind);
     }
 
-    if (mQuelto_ecrireSequenceTeintes(f, instance) != 0) return -1;
+    if (mQuelto_ecrireSequenceTeintes(w, instance, detail ? &m : nullptr) != 0) return -1;
 
     if (detail) {
-        if (mQuelto_ecrireSequencesEcarts(f, instance, prio,
+        if (mQuelto_ecrireSequencesEcarts(w, instance, prio,
                                           "\n\nSequence for each high priority level ratio constraint (* = the car "
-                                          "matches the ratio constraint)\n") != 0)
+                                          "matches the ratio constraint)\n",
+                                          m) != 0)
             return -1;
-        if (mQuelto_ecrireSequencesEcarts(f, instance, nonPrio,
+        if (mQuelto_ecrireSequencesEcarts(w, instance, nonPrio,
                                           "\n\nSequences for each low priority level ratio constraint (* = the car "
-                                          "matches the ratio constraint)\n") != 0)
+                                          "matches the ratio constraint)\n",
+                                          m) != 0)
             return -1;
     }
-    fprintf(f, "\n\nEnd of the reporting\n");
+    mQuelto_ecrireTexte(w, "\n\nEnd of the reporting\n");
     return 0;
+}
+
+/*
+** Everything of a report after its first line, written to f.  The figures
+** and the per-constraint sequences appear when the batch limit holds or the
+** record asks for a complete report; otherwise only the colour sequence
+** follows the error lines.  0, or -1 when an element cannot be had (empty
+** report, the report left cut short).  The marks' array (4 bytes per
+** vehicle) lives for this call only.  Write errors are the caller's to
+** detect.
+*/
+static int mQuelto_ecrireCorpsRapport(InstancePb *instance, FILE *f, const IndicateursSolution *ind)
+{
+    const bool detail = ind->i_flagLongMaxRafTeintesOk == 1 ||
+                        (ind->i_flagLongMaxRafTeintesOk == 0 && ind->i_flagRapportComplet == 1);
+    MarquesRapport m{nullptr, instance->i_nbEcartsPrio, 0, 0, 0};
+    m.nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
+    if (detail && m.nbEcarts > 0 && instance->i_longFilm > 0)
+        m.bits = static_cast<uint32_t *>(malloc(static_cast<size_t>(instance->i_longFilm) * sizeof(uint32_t)));
+    EcrivainRapport &w = s_ecrivainRapport;
+    w.f = f;
+    w.n = 0;
+    const int rc = mQuelto_composerCorps(w, instance, ind, detail, m);
+    mQuelto_vider(w);
+    free(m.bits);
+    return rc;
 }
 
 /*
