@@ -130,7 +130,12 @@ inline bool fuzzTransferer(int fd, void *octets, size_t n, bool ecrire)
     return true;
 }
 
-/* The server, in the working folder: one child per request, its wait status as the answer. */
+/*
+** The server, in the working folder: one child per request, its wait status
+** as the answer.  A child reads nothing from standard input (an include of
+** "/dev/stdin" must not wait for a terminal) and writes its standard output
+** nowhere.
+*/
 [[noreturn]] inline void fuzzServir(FuzzCorps corps, int demande, int reponse)
 {
     if (chdir(fuzzDossier().c_str()) != 0) _exit(98);
@@ -139,9 +144,9 @@ inline bool fuzzTransferer(int fd, void *octets, size_t n, bool ecrire)
         pid_t pid = fork();
         if (pid == 0) {
             alarm(FUZZ_SECONDES_MAX);
-            int nul = open("/dev/null", O_WRONLY);
+            int nul = open("/dev/null", O_RDWR);
             int err = open("stderr", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            if (nul < 0 || err < 0 || dup2(nul, 1) < 0 || dup2(err, 2) < 0) _exit(99);
+            if (nul < 0 || err < 0 || dup2(nul, 0) < 0 || dup2(nul, 1) < 0 || dup2(err, 2) < 0) _exit(99);
             int status = corps(g_fuzzPartage->donnees, g_fuzzPartage->taille);
             fflush(nullptr);
             if (g_fuzzCompteurs != nullptr) memcpy(g_fuzzPartage->compteurs, g_fuzzCompteurs, g_fuzzNbCompteurs);
