@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "QueltoDecodageLignesFichiers.h"
 #include "QueltoGesDonnees.h"
@@ -401,6 +402,48 @@ TEST(Solution, TheSameVehicleManyTimesNeedsNoMemoryPerLine)
     EXPECT_EQ(rc, 0);
     EXPECT_LT(apres, avant + 100000);
     EXPECT_EQ(rangCandidat(inst, 2), 1);
+}
+
+/*
+** The reader finds each identifier without bisecting the list: among equal
+** identifiers it must reach the vehicle that list_bsearch reaches.  Random
+** days with many duplicates (long identifiers sharing a prefix too), against
+** a plain replay of the lines with list_bsearch.
+*/
+TEST(Solution, EqualIdentifiersReachTheVehicleOfTheBisection)
+{
+    testutil::TempDir dir;
+    unsigned graine = 12345;
+    auto hasard = [&graine](unsigned n) {
+        graine = graine * 1103515245u + 12345u;
+        return (graine >> 8) % n;
+    };
+    for (int n : {1, 2, 5, 6, 7, 40, 41, 333, 2000}) {
+        InstancePb inst{};
+        list_init(&inst.l_vehAOrdonnancer, 0, 0, sizeof(Vehicule), nullptr);
+        const int nbIdents = 1 + n / 3;
+        auto ident = [](unsigned k) { return (k % 2 ? "PREFIXE-COMMUN-" : "V") + std::to_string(k); };
+        for (int i = 0; i < n; i++) {
+            Vehicule v{};
+            snprintf(v.s_ident, sizeof v.s_ident, "%s", ident(hasard(nbIdents)).c_str());
+            ASSERT_EQ(list_append(&inst.l_vehAOrdonnancer, &v, 0), 1);
+        }
+        inst.i_longFilm = n;
+        list_trier(&inst.l_vehAOrdonnancer, mQuelto_comparerVehIdent);
+        std::string contenu;
+        std::vector<int> attendu(n, -1);
+        for (int ligne = 0; ligne < 2 * n; ligne++) {
+            const int rang = 1 + static_cast<int>(hasard(n));
+            const std::string id = ident(hasard(nbIdents + 2));
+            contenu += std::to_string(rang) + ";" + id + "\n";
+            Vehicule cle{};
+            snprintf(cle.s_ident, sizeof cle.s_ident, "%s", id.c_str());
+            int r = -1;
+            if (list_bsearch(&inst.l_vehAOrdonnancer, &cle, &r) != nullptr && attendu[r] == -1) attendu[r] = rang;
+        }
+        ASSERT_EQ(lireSolution(inst, dir, contenu).rc, 0);
+        for (int r = 0; r < n; r++) ASSERT_EQ(rangCandidat(inst, r), attendu[r]) << "n " << n << " rank " << r;
+    }
 }
 
 TEST(Lecture, MissingFilesNamedInTheReadersMessages)

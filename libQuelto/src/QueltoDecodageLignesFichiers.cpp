@@ -786,6 +786,147 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 /* ------------------------------------------------------------------------ */
 
 /*
+** The search of the solution file's identifiers.  Each line must reach the
+** vehicle that list_bsearch finds on the primary index sorted by identifier:
+** among vehicles with equal identifiers, the one whose index position the
+** bisection probes first.  A bisection of a million vehicles reads some
+** twenty vehicles scattered in memory per line; instead, before the file is
+** read, one walk of the index in its order cuts it into runs [a, b) of equal
+** identifiers, works out for each run the position that the bisection
+** reaches first (its path depends only on whether each probe falls before,
+** inside or after the run, see mQuelto_positionBissection), and keeps the
+** rank of that position in an open addressing table hashed on the
+** identifier.  A line then costs one hash and, as a rule, one vehicle read.
+**
+** The table answers only for a list whose index is sorted by
+** mQuelto_comparerVehIdent, and the walk checks that every neighbour is in
+** order; otherwise, or when memory is short, each line is searched with
+** list_bsearch itself.  It lives while the solution file is read.
+*/
+struct TableIdents {
+    const LIST *liste = nullptr;   /* the list the table answers for, or null */
+    int32_t *cases = nullptr;      /* ranks, -1 for a free place */
+    size_t masque = 0;             /* number of places - 1 (a power of 2 - 1) */
+};
+static TableIdents s_tableIdents;
+
+/* Hash of an identifier (its bytes up to the terminator, at most QUELTO_LONG_IDENT + 1). */
+static uint64_t mQuelto_hacherIdent(const char *ident)
+{
+    const size_t longueur = strnlen(ident, QUELTO_LONG_IDENT + 1);
+    uint64_t h = 0x9e3779b97f4a7c15u ^ longueur;
+    for (size_t i = 0; i < longueur; i += 8) {
+        uint64_t mot = 0;
+        memcpy(&mot, ident + i, longueur - i < 8 ? longueur - i : 8);
+        h = (h ^ mot) * 0xff51afd7ed558ccdu;
+        h ^= h >> 32;
+    }
+    return h ^ (h >> 29);
+}
+
+/*
+** The index position at which the bisection of list_bsearch over n positions
+** stops for a key equal to exactly the positions a..b-1 (0 <= a < b <= n) of
+** a sorted index: a probe before a compares greater, one at or after b
+** smaller.
+*/
+static int32_t mQuelto_positionBissection(int32_t a, int32_t b, int32_t n)
+{
+    int32_t lo = 0, hi = n;
+    for (;;) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (mid < a)
+            lo = mid + 1;
+        else if (mid >= b)
+            hi = mid;
+        else
+            return mid;
+    }
+}
+
+/* Give up the table (the lines then go to list_bsearch). */
+static void mQuelto_oublierTableIdents()
+{
+    free(s_tableIdents.cases);
+    s_tableIdents = TableIdents{};
+}
+
+/* Put the run a..b-1 of identifier ident in the table t. */
+static void mQuelto_placerRun(TableIdents &t, const LIST *l, const char *ident, int32_t a, int32_t b)
+{
+    size_t i = mQuelto_hacherIdent(ident) & t.masque;
+    while (t.cases[i] != -1) i = (i + 1) & t.masque;
+    t.cases[i] = l->primaryIndex[mQuelto_positionBissection(a, b, l->count)];
+}
+
+/*
+** Build the table for the day-D vehicles (see above).  When the index is not
+** sorted by identifier, or memory is short, no table: the lines then go to
+** list_bsearch.
+*/
+static void mQuelto_construireTableIdents(const InstancePb *instance)
+{
+    mQuelto_oublierTableIdents();
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    if (l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 || !l->primaryActive || !l->primarySorted || l->fcmp != mQuelto_comparerVehIdent ||
+        l->primaryIndex == nullptr || l->count > (INT32_MAX >> 2))
+        return;
+    const int32_t n = l->count;
+    size_t places = 1;
+    while (places < 2 * static_cast<size_t>(n)) places *= 2;
+    TableIdents t;
+    t.cases = static_cast<int32_t *>(malloc(places * sizeof(int32_t)));
+    if (t.cases == nullptr) return;
+    memset(t.cases, 0xff, places * sizeof(int32_t));
+    t.masque = places - 1;
+    t.liste = l;
+
+    constexpr int32_t AVANCE = 16;
+    const Vehicule *debutRun = nullptr;
+    int32_t a = 0;
+    for (int32_t i = 0; i < n; i++) {
+        if (i + AVANCE < n) __builtin_prefetch(list_element_trie(l, i + AVANCE));
+        const Vehicule *v = static_cast<const Vehicule *>(list_element_trie(l, i));
+        if (v == nullptr) {
+            free(t.cases);
+            return;
+        }
+        if (debutRun != nullptr) {
+            const int c = mQuelto_comparerVehIdent(debutRun, v);
+            if (c > 0) { /* not in identifier order: the derivation above fails */
+                free(t.cases);
+                return;
+            }
+            if (c == 0) continue;
+            mQuelto_placerRun(t, l, debutRun->s_ident, a, i);
+        }
+        debutRun = v;
+        a = i;
+    }
+    mQuelto_placerRun(t, l, debutRun->s_ident, a, n);
+    s_tableIdents = t;
+}
+
+/*
+** The day-D vehicle that list_bsearch would find for the key cle (its
+** identifier filled), or null when none has that identifier.
+*/
+static Vehicule *mQuelto_chercherVehIdent(InstancePb *instance, const Vehicule *cle)
+{
+    const TableIdents &t = s_tableIdents;
+    LIST *l = &instance->l_vehAOrdonnancer;
+    if (t.liste != l) {
+        int rangListe = 0;
+        return static_cast<Vehicule *>(list_bsearch(l, cle, &rangListe));
+    }
+    for (size_t i = mQuelto_hacherIdent(cle->s_ident) & t.masque; t.cases[i] != -1; i = (i + 1) & t.masque) {
+        Vehicule *v = static_cast<Vehicule *>(list_element(l, t.cases[i]));
+        if (v != nullptr && mQuelto_comparerVehIdent(cle, v) == 0) return v;
+    }
+    return nullptr;
+}
+
+/*
 ** Solution file at chemin: sets i_rangSeqCandidat of the first i_longFilm
 ** day-D vehicles to -1, then to the rank that the file gives each of them.
 ** The primary index of l_vehAOrdonnancer must be sorted by identifier
@@ -811,8 +952,11 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
         }
         veh->i_rangSeqCandidat = -1;
     }
+    mQuelto_construireTableIdents(instance);
     ContexteDecodage ctx;
-    return mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneSeqSolution, &ctx);
+    const int rc = mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneSeqSolution, &ctx);
+    mQuelto_oublierTableIdents();
+    return rc;
 }
 
 /*
@@ -845,8 +989,7 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
     }
     Vehicule cle{};
     og_strncpyz(cle.s_ident, champ2, QUELTO_LONG_IDENT);
-    int rangListe = 0;
-    Vehicule *veh = static_cast<Vehicule *>(list_bsearch(&instance->l_vehAOrdonnancer, &cle, &rangListe));
+    Vehicule *veh = mQuelto_chercherVehIdent(instance, &cle);
     if (veh == nullptr) {
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0028 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) does "
