@@ -819,9 +819,12 @@ static uint64_t mQuelto_hacherIdent(const char *ident)
         uint64_t mot = 0;
         memcpy(&mot, ident + i, longueur - i < 8 ? longueur - i : 8);
         h = (h ^ mot) * 0xff51afd7ed558ccdu;
-        h ^= h >> 32;
+        h ^= h >> 29;
     }
-    return h ^ (h >> 29);
+    /* Every byte must reach the low bits that choose the place. */
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53u;
+    return h ^ (h >> 33);
 }
 
 /*
