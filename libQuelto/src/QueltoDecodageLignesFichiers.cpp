@@ -37,6 +37,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "QueltoGesDonnees.h"
 #include "applierrno.h"
@@ -435,6 +437,11 @@ int mQuelto_decodeLigneEcartCritere(char *ligne, void *contexte)
     return 0;
 }
 
+/* Size in bytes of the vehicles file being read (0 when unknown). */
+static uint64_t s_tailleFichierVeh = 0;
+
+static void mQuelto_oublierDeBruijn();
+
 /*
 ** Vehicles file: initialises l_vehFiges and l_vehAOrdonnancer empty and both
 ** days empty, then reads one vehicle per data line.  Needs the constraint
@@ -457,8 +464,13 @@ int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
     }
     instance->s_jourJ[0] = '\0';
     instance->s_jourJMoins1[0] = '\0';
+    std::error_code erreur;
+    const uintmax_t taille = std::filesystem::file_size(chemin, erreur);
+    s_tailleFichierVeh = erreur || taille == static_cast<uintmax_t>(-1) ? 0 : static_cast<uint64_t>(taille);
     ContexteDecodage ctx;
-    return mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneVeh, &ctx);
+    const int rc = mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneVeh, &ctx);
+    mQuelto_oublierDeBruijn();
+    return rc;
 }
 
 /*
@@ -612,12 +624,108 @@ static int32_t *mQuelto_chercherFlags(const TableFlags &t, const int32_t *lus)
 }
 
 /*
+** All the combinations of k = nbPrio + nbNonPrio flags at once, for a file
+** so long that most combinations are likely to occur (k random options over
+** a million vehicles): the windows of k consecutive places of a binary de
+** Bruijn sequence of order k, in which every combination of k flags appears
+** exactly once as a window (the first k - 1 places are repeated after the
+** 2^k places of the sequence, so that the windows that wrap round are
+** contiguous too).  A vehicle's high priority array is the window of its
+** combination and its low priority array the rest of the window, from place
+** nbPrio.  The day then costs 4 * 2^k bytes of flags instead of up to 4 * k
+** per vehicle, small enough to stay near the processor while a sequence is
+** walked.  The start of each combination's window (another 4 * 2^k bytes) is
+** needed only while the file is read.
+*/
+struct DeBruijnFlags {
+    int k = 0;                    /* 0: not in use */
+    int32_t *places = nullptr;    /* 2^k + k places, the last one spare; never freed */
+    int32_t *fenetre = nullptr;   /* by combination (place 0 as highest bit): start of its window */
+};
+static DeBruijnFlags s_deBruijn;
+
+/* The greatest k for which the sequence is built (2^24 places: 64 MiB). */
+static constexpr int QUELTO_K_MAX_DE_BRUIJN = 24;
+
+/* Leave de Bruijn flags (the places stay: vehicles point into them). */
+static void mQuelto_oublierDeBruijn()
+{
+    free(s_deBruijn.fenetre);
+    s_deBruijn = DeBruijnFlags{};
+}
+
+/*
+** Build the sequence of order k (1 <= k <= QUELTO_K_MAX_DE_BRUIJN) as the
+** concatenation, in lexicographic order, of the Lyndon words whose length
+** divides k (Fredricksen, Kessler and Maiorana), then the start of every
+** window.  false when memory runs out (nothing kept).
+*/
+static bool mQuelto_construireDeBruijn(int k)
+{
+    const size_t n = size_t{1} << k;
+    int32_t *places = static_cast<int32_t *>(calloc(n + static_cast<size_t>(k), sizeof(int32_t)));
+    int32_t *fenetre = static_cast<int32_t *>(malloc(n * sizeof(int32_t)));
+    if (places == nullptr || fenetre == nullptr) {
+        free(places);
+        free(fenetre);
+        return false;
+    }
+    int32_t a[QUELTO_K_MAX_DE_BRUIJN + 1] = {0}; /* a[1..k]: the current prenecklace */
+    size_t longueur = 0;
+    for (int i = 1;;) {
+        if (k % i == 0)
+            for (int j = 1; j <= i; j++) places[longueur++] = a[j];
+        i = k;
+        while (i > 0 && a[i] == 1) i--;
+        if (i == 0) break;
+        a[i] = 1;
+        for (int j = i + 1; j <= k; j++) a[j] = a[j - i];
+    }
+    for (int j = 0; j < k - 1; j++) places[n + static_cast<size_t>(j)] = places[j];
+    uint32_t v = 0;
+    for (int j = 0; j < k - 1; j++) v = v << 1 | static_cast<uint32_t>(places[j]);
+    for (size_t p = 0; p < n; p++) {
+        v = (v << 1 | static_cast<uint32_t>(places[p + static_cast<size_t>(k) - 1])) & static_cast<uint32_t>(n - 1);
+        fenetre[v] = static_cast<int32_t>(p);
+    }
+    mQuelto_oublierDeBruijn();
+    s_deBruijn = DeBruijnFlags{k, places, fenetre};
+    return true;
+}
+
+/*
+** At the first data line of a vehicles file: use de Bruijn flags when the
+** file is expected to hold at least half as many vehicles as there are
+** combinations (nbLignes, estimated from the file's size), so that the
+** sequence costs at most 8 bytes per vehicle.  Otherwise, or when memory
+** runs out, the combinations are shared through the table below.
+*/
+static void mQuelto_choisirDeBruijn(int nbPrio, int nbNonPrio, uint64_t nbLignes)
+{
+    mQuelto_oublierDeBruijn();
+    const int k = nbPrio + nbNonPrio;
+    if (k < 1 || k > QUELTO_K_MAX_DE_BRUIJN || (uint64_t{1} << k) > 2 * nbLignes) return;
+    mQuelto_construireDeBruijn(k);
+}
+
+/* The de Bruijn window of the flags lus (k of them, each 0 or 1). */
+static int32_t *mQuelto_fenetreDeBruijn(const int32_t *lus)
+{
+    uint32_t v = 0;
+    for (int j = 0; j < s_deBruijn.k; j++) v = v << 1 | static_cast<uint32_t>(lus[j] != 0);
+    return s_deBruijn.places + s_deBruijn.fenetre[v];
+}
+
+/*
 ** The two flag arrays of a vehicle whose flags lus are nbPrio high priority
 ** then nbNonPrio low priority flags: those of an equal combination met
-** earlier in the file, or new ones.  premiereLigne starts the table afresh.
-** 0, or -1 when memory runs out.
+** earlier in the file, or new ones, or their de Bruijn window.  premiereLigne
+** starts afresh and chooses between the table and the de Bruijn sequence by
+** nbLignes, the number of lines the file is expected to hold.  0, or -1 when
+** memory runs out.
 */
-static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, bool premiereLigne, Vehicule *v)
+static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, bool premiereLigne, uint64_t nbLignes,
+                                 Vehicule *v)
 {
     TableFlags &t = s_tableFlags;
     if (premiereLigne || t.nbPrio != nbPrio || t.nbNonPrio != nbNonPrio) {
@@ -625,6 +733,13 @@ static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, 
         t = TableFlags{};
         t.nbPrio = nbPrio;
         t.nbNonPrio = nbNonPrio;
+        mQuelto_choisirDeBruijn(nbPrio, nbNonPrio, premiereLigne ? nbLignes : 0);
+    }
+    if (s_deBruijn.k != 0) {
+        int32_t *fenetre = mQuelto_fenetreDeBruijn(lus);
+        v->i_vectBoolEcPrio = fenetre;
+        v->i_vectBoolEcNonPrio = fenetre + nbPrio;
+        return 0;
     }
     t.nbVehicules++;
     int32_t *a = t.cases != nullptr ? mQuelto_chercherFlags(t, lus) : nullptr;
@@ -774,7 +889,9 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     }
     if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, lus, nbPrio, true) != 0) return -1;
     if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, lus + nbPrio, nbNonPrio, false) != 0) return -1;
-    if (mQuelto_partagerFlags(lus, nbPrio, nbNonPrio, ctx->i_numLigne == 2, stocke) != 0) {
+    const bool premiereLigne = ctx->i_numLigne == 2;
+    const uint64_t nbLignes = premiereLigne ? s_tailleFichierVeh / (strlen(ligne) + 1) : 0;
+    if (mQuelto_partagerFlags(lus, nbPrio, nbNonPrio, premiereLigne, nbLignes, stocke) != 0) {
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
