@@ -393,7 +393,8 @@ int list_rang_from_handle(const LIST *l, int handle, int *rankOut)
         list_signaler(EA_LIST_HND_INV, nom, __LINE__);
         return -1;
     }
-    if (rankOut != nullptr) *rankOut = l->rankOf[handle];
+    /* rankOf[handle]: handles are the ranks, and the slots past count are free. */
+    if (rankOut != nullptr) *rankOut = handle < l->count ? handle : -1;
     return 1;
 }
 
@@ -485,7 +486,8 @@ void *list_element_trie(const LIST *l, int index, uint32_t *tagOut)
 int list_handle_from_indice(const LIST *l, int index, int *handleOut)
 {
     if (!list_verifier_indice(l, index, "list_handle_from_indice")) return -1;
-    if (handleOut != nullptr) *handleOut = l->handleAt[l->primaryIndex[index]];
+    /* handleAt[rank] is the rank itself (see list_adresse_rang). */
+    if (handleOut != nullptr) *handleOut = l->primaryIndex[index];
     return 1;
 }
 
