@@ -958,28 +958,46 @@ static const Vehicule *mQuelto_vehiculeEnPosition(const InstancePb *instance, in
 }
 
 /* Constraints whose option flags one walk of the sequence gathers: one bit each. */
-static constexpr int32_t QUELTO_ECARTS_PAR_PASSE = 8;
+static constexpr int32_t QUELTO_ECARTS_PAR_PASSE = 32;
+
+/*
+** Ask for the vehicle 2 * AVANCE positions after i and for the flags of the
+** one AVANCE positions after i before they are needed: a sequence visits
+** the vehicles in no order of memory.  A position that cannot be had is left
+** to the walk.
+*/
+static void mQuelto_anticiperVehicule(const LIST *l, int32_t i, int32_t n, bool drapeaux)
+{
+    constexpr int32_t AVANCE = 8;
+    if (i + 2 * AVANCE < n) __builtin_prefetch(list_element_trie(l, i + 2 * AVANCE));
+    if (!drapeaux || i + AVANCE >= n) return;
+    const Vehicule *w = static_cast<const Vehicule *>(list_element_trie(l, i + AVANCE));
+    if (w == nullptr) return;
+    if (w->i_vectBoolEcPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcPrio);
+    if (w->i_vectBoolEcNonPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcNonPrio);
+}
+
+/* The option bits of the flags drapeaux[premier .. premier + nb - 1] (nb <= 32). */
+static uint32_t mQuelto_bitsOptions(const int32_t *drapeaux, int32_t premier, int32_t nb)
+{
+    uint32_t bits = 0;
+    for (int32_t b = 0; b < nb; b++) bits |= static_cast<uint32_t>(drapeaux[premier + b] == 1) << b;
+    return bits;
+}
 
 /*
 ** Walk the installed sequence once and gather, for the constraints
-** premier..premier+nb-1 of one priority (nb <= 8), the options of every
+** premier..premier+nb-1 of one priority (nb <= 32), the options of every
 ** position: bit b of options[i] is 1 when the vehicle at position i carries
 ** the option of constraint premier+b.  0, or -1 (reported) when a position
 ** cannot be had or a vehicle has no flags.
 */
 static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int32_t premier, int32_t nb,
-                                     uint8_t *options)
+                                     uint32_t *options)
 {
-    /* The sequence visits the vehicles in no order of memory: each vehicle is
-    ** asked for 2 * AVANCE positions ahead, its flags AVANCE positions ahead. */
-    constexpr int32_t AVANCE = 8;
     const LIST *l = &instance->l_vehAOrdonnancer;
     for (int32_t i = 0; i < instance->i_longFilm; i++) {
-        if (i + 2 * AVANCE < instance->i_longFilm) __builtin_prefetch(list_element_trie(l, i + 2 * AVANCE));
-        if (i + AVANCE < instance->i_longFilm) {
-            const Vehicule *w = static_cast<const Vehicule *>(list_element_trie(l, i + AVANCE));
-            if (w != nullptr && mQuelto_drapeaux(w, prio) != nullptr) __builtin_prefetch(mQuelto_drapeaux(w, prio) + premier);
-        }
+        mQuelto_anticiperVehicule(l, i, instance->i_longFilm, true);
         const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
         if (v == nullptr) return -1;
         const int32_t *drapeaux = mQuelto_drapeaux(v, prio);
@@ -987,11 +1005,62 @@ static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int3
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
-        uint8_t bits = 0;
-        for (int32_t b = 0; b < nb; b++) bits |= static_cast<uint8_t>((drapeaux[premier + b] == 1) << b);
-        options[i] = bits;
+        options[i] = mQuelto_bitsOptions(drapeaux, premier, nb);
     }
     return 0;
+}
+
+/*
+** The installed sequence seen once, for one evaluation.  Each of the steps
+** of an evaluation would walk the sequence on its own, the ratio constraints
+** once per 32 of them; mQuelto_evaluerSequence walks it once and keeps, per
+** position, the colour and the option bits of the first 32 constraints of
+** each priority (4 to 12 bytes per vehicle, freed at the end of the
+** evaluation).  The steps walk the sequence themselves only for the
+** constraints past the 32nd of a priority, or when they are called on their
+** own.
+*/
+struct PhotoSequence {
+    int32_t *teintes = nullptr;                 /* by position: the colour */
+    uint32_t *options[2] = {nullptr, nullptr};  /* [1] high, [0] low priority: bit b for constraint b */
+    ~PhotoSequence()
+    {
+        free(teintes);
+        free(options[0]);
+        free(options[1]);
+    }
+};
+
+/*
+** Take the photo of the installed sequence in one walk.  false, with nothing
+** reported, when memory is short or a position or a vehicle's flags cannot be
+** had: the steps then walk the sequence themselves and report what they meet.
+*/
+static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
+{
+    const int32_t n = instance->i_longFilm;
+    const int32_t nbP = instance->i_nbEcartsPrio < QUELTO_ECARTS_PAR_PASSE ? instance->i_nbEcartsPrio
+                                                                          : QUELTO_ECARTS_PAR_PASSE;
+    const int32_t nbNP = instance->i_nbEcartsNonPrio < QUELTO_ECARTS_PAR_PASSE ? instance->i_nbEcartsNonPrio
+                                                                              : QUELTO_ECARTS_PAR_PASSE;
+    if (n < 0) return false;
+    ph.teintes = static_cast<int32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(int32_t)));
+    if (nbP > 0) ph.options[1] = static_cast<uint32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
+    if (nbNP > 0) ph.options[0] = static_cast<uint32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
+    if (ph.teintes == nullptr || (nbP > 0 && ph.options[1] == nullptr) || (nbNP > 0 && ph.options[0] == nullptr))
+        return false;
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    for (int32_t i = 0; i < n; i++) {
+        mQuelto_anticiperVehicule(l, i, n, nbP + nbNP > 0);
+        const Vehicule *v = static_cast<const Vehicule *>(list_element_trie(l, i));
+        if (v == nullptr || (nbP > 0 && v->i_vectBoolEcPrio == nullptr) ||
+            (nbNP > 0 && v->i_vectBoolEcNonPrio == nullptr))
+            return false;
+        ph.teintes[i] = v->i_teinte;
+        if (nbP > 0) ph.options[1][i] = mQuelto_bitsOptions(v->i_vectBoolEcPrio, 0, nbP);
+        if (nbNP > 0) ph.options[0][i] = mQuelto_bitsOptions(v->i_vectBoolEcNonPrio, 0, nbNP);
+    }
+    return true;
 }
 
 /* Excess of a window holding nb vehicles with the option, for numerator p. */
@@ -1008,7 +1077,7 @@ static int64_t mQuelto_exces(int64_t nb, int64_t p)
 ** position i+q when it is in day D).  Starts past the end of day D (possible
 ** only with p < 0) hold no vehicle and each exceed by -p.  Added to *viol.
 */
-static void mQuelto_violFenetresJourJ(const InstancePb *instance, const uint8_t *options, int b, int64_t p,
+static void mQuelto_violFenetresJourJ(const InstancePb *instance, const uint32_t *options, int b, int64_t p,
                                       int64_t q, int64_t *viol)
 {
     const int64_t n = instance->i_longFilm;
@@ -1036,7 +1105,7 @@ static void mQuelto_violFenetresJourJ(const InstancePb *instance, const uint8_t 
 ** added already.  Added to *viol.  0 or -1.
 */
 static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool prio, int32_t k,
-                                             const uint8_t *options, int b, int64_t p, int64_t q, int64_t *viol)
+                                             const uint32_t *options, int b, int64_t p, int64_t q, int64_t *viol)
 {
     const int64_t m = instance->i_denominateurMax;
     const int64_t n = instance->i_longFilm;
@@ -1067,14 +1136,16 @@ static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool pr
 
 /*
 ** Violations of every constraint of one priority into the record's array
-** and total, constraint after constraint.  The options are gathered from the
-** sequence eight constraints at a time into one byte per position (a
-** temporary array of N bytes), and each constraint's windows are counted with
-** running sums: O(N) per constraint.  0, or -1 on an internal error (entries
-** already written stay; the failing constraint's entry holds the windows
-** counted before the failure).
+** and total, constraint after constraint.  The options of the first 32
+** constraints are those of photo when given; otherwise, and for the next
+** groups of 32, they are gathered from the sequence into a temporary array
+** of N words.  Each constraint's windows are counted with running sums: O(N)
+** per constraint.  0, or -1 on an internal error (entries already written
+** stay; the failing constraint's entry holds the windows counted before the
+** failure).
 */
-static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolution *indicateurs, bool prio)
+static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolution *indicateurs, bool prio,
+                                        const uint32_t *photo)
 {
     if (instance == nullptr || indicateurs == nullptr) {
         QUELTO_ERREUR_INTERNE();
@@ -1087,14 +1158,15 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    uint8_t *options = nullptr;
-    if (nbEcarts > 0) {
-        options = static_cast<uint8_t *>(mQuelto_allouer(instance->i_longFilm, 1));
-        if (options == nullptr) {
+    uint32_t *rassemblees = nullptr;
+    if (nbEcarts > (photo != nullptr ? QUELTO_ECARTS_PAR_PASSE : 0)) {
+        rassemblees = static_cast<uint32_t *>(mQuelto_allouer(instance->i_longFilm, sizeof(uint32_t)));
+        if (rassemblees == nullptr) {
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
     }
+    const uint32_t *options = photo;
     int rc = 0;
     int64_t total = 0;
     for (int32_t k = 0; k < nbEcarts && rc == 0; k++) {
@@ -1105,10 +1177,11 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
             break;
         }
         const int b = k % QUELTO_ECARTS_PAR_PASSE;
-        if (b == 0) {
+        if (b == 0 && (k > 0 || photo == nullptr)) {
             const int32_t nb = nbEcarts - k < QUELTO_ECARTS_PAR_PASSE ? nbEcarts - k : QUELTO_ECARTS_PAR_PASSE;
-            rc = mQuelto_rassemblerOptions(instance, prio, k, nb, options);
+            rc = mQuelto_rassemblerOptions(instance, prio, k, nb, rassemblees);
             if (rc != 0) break;
+            options = rassemblees;
         }
         int64_t viol = 0;
         vectViol[k] = 0;
@@ -1118,7 +1191,7 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
         vectViol[k] = mQuelto_saturer(viol);
         total = mQuelto_ajouterSature(total, vectViol[k]);
     }
-    free(options); /* the only temporary of this module: it lives for one evaluation */
+    free(rassemblees); /* a temporary: it lives for one evaluation */
     if (rc != 0) return -1;
     if (prio)
         indicateurs->i_nbViolEcPrio = mQuelto_saturer(total);
@@ -1130,13 +1203,13 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
 /* Violations of the high priority constraints.  0 or -1. */
 int mQuelto_calculerNbViolEcartsPrio(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    return mQuelto_calculerNbViolEcarts(instance, indicateurs, true);
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, true, nullptr);
 }
 
 /* Violations of the low priority constraints.  0 or -1. */
 int mQuelto_calculerNbViolEcartsNonPrio(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    return mQuelto_calculerNbViolEcarts(instance, indicateurs, false);
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, false, nullptr);
 }
 
 /* ------------------------------------------------------------------------ */
@@ -1152,12 +1225,31 @@ static void mQuelto_noterRafaleTropLongue(IndicateursSolution *indicateurs, int3
 }
 
 /*
+** The colour at position i of the installed sequence into *teinte: from
+** teintes when given, else from the vehicle.  false when the position cannot
+** be had (reported).
+*/
+static bool mQuelto_teinteEnPosition(const InstancePb *instance, const int32_t *teintes, int32_t i, int32_t *teinte)
+{
+    if (teintes != nullptr) {
+        *teinte = teintes[i];
+        return true;
+    }
+    mQuelto_anticiperVehicule(&instance->l_vehAOrdonnancer, i, instance->i_longFilm, false);
+    const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
+    if (v == nullptr) return false;
+    *teinte = v->i_teinte;
+    return true;
+}
+
+/*
 ** Batch limit check, only when paint colour changes carry a weight: records
 ** the first batch of day-D vehicles of one colour longer than
 ** i_longMaxRafTeintes (a batch continuing the last frozen colour counts from
-** position 0).  0, or -1 on an internal error.
+** position 0).  The colours are those of teintes when given.  0, or -1 on an
+** internal error.
 */
-int mQuelto_verifierLongMaxRafTeintes(InstancePb *instance, IndicateursSolution *indicateurs)
+static int mQuelto_verifierRafales(InstancePb *instance, IndicateursSolution *indicateurs, const int32_t *teintes)
 {
     if (instance == nullptr || indicateurs == nullptr) {
         QUELTO_ERREUR_INTERNE();
@@ -1167,9 +1259,9 @@ int mQuelto_verifierLongMaxRafTeintes(InstancePb *instance, IndicateursSolution 
     int32_t teintePrec = instance->i_teintePos_1;
     int64_t longueur = 0;
     for (int32_t i = 0; i < instance->i_longFilm; i++) {
-        const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
-        if (v == nullptr) return -1;
-        if (v->i_teinte != teintePrec) {
+        int32_t teinte = 0;
+        if (!mQuelto_teinteEnPosition(instance, teintes, i, &teinte)) return -1;
+        if (teinte != teintePrec) {
             if (longueur > instance->i_longMaxRafTeintes) {
                 mQuelto_noterRafaleTropLongue(indicateurs, teintePrec, longueur);
                 return 0;
@@ -1177,18 +1269,24 @@ int mQuelto_verifierLongMaxRafTeintes(InstancePb *instance, IndicateursSolution 
             longueur = 0;
         }
         longueur++;
-        teintePrec = v->i_teinte;
+        teintePrec = teinte;
     }
     if (longueur > instance->i_longMaxRafTeintes) mQuelto_noterRafaleTropLongue(indicateurs, teintePrec, longueur);
     return 0;
 }
 
+/* The batch limit check on the sequence itself (see mQuelto_verifierRafales).  0 or -1. */
+int mQuelto_verifierLongMaxRafTeintes(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    return mQuelto_verifierRafales(instance, indicateurs, nullptr);
+}
+
 /*
 ** Number of colour changes (position 0 compared with the last frozen colour)
-** and N / changes in double precision (+infinity without change).
-** 0, or -1 on an internal error.
+** and N / changes in double precision (+infinity without change).  The
+** colours are those of teintes when given.  0, or -1 on an internal error.
 */
-int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicateurs)
+static int mQuelto_compterPurges(InstancePb *instance, IndicateursSolution *indicateurs, const int32_t *teintes)
 {
     if (instance == nullptr || indicateurs == nullptr) {
         QUELTO_ERREUR_INTERNE();
@@ -1197,10 +1295,10 @@ int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicate
     int32_t teintePrec = instance->i_teintePos_1;
     int32_t nbPurges = 0;
     for (int32_t i = 0; i < instance->i_longFilm; i++) {
-        const Vehicule *v = mQuelto_vehiculeEnPosition(instance, i);
-        if (v == nullptr) return -1;
-        if (v->i_teinte != teintePrec) nbPurges++;
-        teintePrec = v->i_teinte;
+        int32_t teinte = 0;
+        if (!mQuelto_teinteEnPosition(instance, teintes, i, &teinte)) return -1;
+        if (teinte != teintePrec) nbPurges++;
+        teintePrec = teinte;
     }
     indicateurs->i_nbPurges = nbPurges;
     if (nbPurges != 0)
@@ -1212,29 +1310,38 @@ int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicate
     return 0;
 }
 
+/* The colour changes of the sequence itself (see mQuelto_compterPurges).  0 or -1. */
+int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicateurs)
+{
+    return mQuelto_compterPurges(instance, indicateurs, nullptr);
+}
+
 /* ------------------------------------------------------------------------ */
 /* Evaluation: entry points                                                 */
 /* ------------------------------------------------------------------------ */
 
 /*
-** The four steps then the mark, on the sequence installed on day D.  A failed
-** step gets a second internal error here.  0 or -1.
+** The four steps then the mark, on the sequence installed on day D, from one
+** photo of the sequence when it can be taken.  A failed step gets a second
+** internal error here.  0 or -1.
 */
 static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    if (mQuelto_calculerNbViolEcartsPrio(instance, indicateurs) != 0) {
+    PhotoSequence ph;
+    const bool photo = mQuelto_photographier(instance, ph);
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    if (mQuelto_calculerNbViolEcartsNonPrio(instance, indicateurs) != 0) {
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, false, photo ? ph.options[0] : nullptr) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    if (mQuelto_verifierLongMaxRafTeintes(instance, indicateurs) != 0) {
+    if (mQuelto_verifierRafales(instance, indicateurs, photo ? ph.teintes : nullptr) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    if (mQuelto_calculerNbPurges(instance, indicateurs) != 0) {
+    if (mQuelto_compterPurges(instance, indicateurs, photo ? ph.teintes : nullptr) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
