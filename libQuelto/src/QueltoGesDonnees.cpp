@@ -124,6 +124,23 @@ static const int32_t *mQuelto_drapeaux(const Vehicule *v, bool prio)
     return prio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
 }
 
+/*
+** Ask for the vehicle 2 * AVANCE positions after i and for the flags of the
+** one AVANCE positions after i before they are needed: a sequence visits
+** the vehicles in no order of memory.  A position that cannot be had is left
+** to the walk.
+*/
+static void mQuelto_anticiperVehicule(const LIST *l, int32_t i, int32_t n, bool drapeaux)
+{
+    constexpr int32_t AVANCE = 8;
+    if (i + 2 * AVANCE < n) __builtin_prefetch(list_element_trie(l, i + 2 * AVANCE));
+    if (!drapeaux || i + AVANCE >= n) return;
+    const Vehicule *w = static_cast<const Vehicule *>(list_element_trie(l, i + AVANCE));
+    if (w == nullptr) return;
+    if (w->i_vectBoolEcPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcPrio);
+    if (w->i_vectBoolEcNonPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcNonPrio);
+}
+
 /* ------------------------------------------------------------------------ */
 /* Vehicle comparators                                                      */
 /* ------------------------------------------------------------------------ */
@@ -354,17 +371,21 @@ static int mQuelto_calculerNbTeintes(InstancePb *instance)
 */
 static int mQuelto_calculerNbMinimalPurges(InstancePb *instance)
 {
+    const LIST *l = &instance->l_vehAOrdonnancer;
     list_trier(&instance->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);
     int32_t nb = 0;
     int64_t rafale = 1;
+    const Vehicule *prec = instance->i_longFilm > 1 ? static_cast<const Vehicule *>(list_element_trie(l, 0)) : nullptr;
     for (int32_t i = 1; i < instance->i_longFilm; i++) {
-        const Vehicule *prec = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, i - 1));
-        const Vehicule *cour = static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, i));
+        mQuelto_anticiperVehicule(l, i, instance->i_longFilm, false);
+        const Vehicule *cour = static_cast<const Vehicule *>(list_element_trie(l, i));
         if (prec == nullptr || cour == nullptr) {
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
-        if (cour->i_teinte == prec->i_teinte) {
+        const bool memeTeinte = cour->i_teinte == prec->i_teinte;
+        prec = cour;
+        if (memeTeinte) {
             rafale++;
             if (rafale <= instance->i_longMaxRafTeintes) continue;
         }
@@ -376,70 +397,83 @@ static int mQuelto_calculerNbMinimalPurges(InstancePb *instance)
 }
 
 /*
-** Per constraint of one priority, the truncated whole percentage of day-D
-** vehicles carrying its option.  The low priority array stays null when there
-** is no low priority constraint.  -1 on allocation or list failure.
+** The array of one priority's percentages (null for the low priority when it
+** has no constraint), zero-filled: the counts wait in it.  -1 on allocation
+** failure (reported).
 */
-static int mQuelto_calculerPourcentages(InstancePb *instance, bool prio)
+static int mQuelto_allouerPourcentages(InstancePb *instance, bool prio)
 {
     int32_t nbEcarts = prio ? instance->i_nbEcartsPrio : instance->i_nbEcartsNonPrio;
     double **cible = prio ? &instance->d_vectPourcentVehEcPrio : &instance->d_vectPourcentVehEcNonPrio;
-    if (!prio && nbEcarts == 0) {
-        *cible = nullptr;
-        return 0;
-    }
-    double *pourcents = static_cast<double *>(mQuelto_allouer(nbEcarts, sizeof(double)));
-    if (pourcents == nullptr) {
+    *cible = nullptr;
+    if (!prio && nbEcarts == 0) return 0;
+    *cible = static_cast<double *>(mQuelto_allouer(nbEcarts, sizeof(double)));
+    if (*cible == nullptr) {
         QUELTO_ERREUR_INTERNE();
         return -1;
-    }
-    *cible = pourcents;
-    if (nbEcarts > 0 && instance->i_longFilm <= 0) {
-        QUELTO_ERREUR_INTERNE();
-        return -1;
-    }
-    if (nbEcarts == 0) return 0;
-    /* One walk of day D counts every constraint; the counts wait in the array. */
-    for (int32_t r = 0; r < instance->i_longFilm; r++) {
-        const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
-        if (v == nullptr || mQuelto_drapeaux(v, prio) == nullptr) {
-            QUELTO_ERREUR_INTERNE();
-            return -1;
-        }
-        const int32_t *drapeaux = mQuelto_drapeaux(v, prio);
-        for (int32_t k = 0; k < nbEcarts; k++) pourcents[k] += drapeaux[k] == 1;
-    }
-    for (int32_t k = 0; k < nbEcarts; k++) {
-        const int64_t n = static_cast<int64_t>(pourcents[k]);
-        pourcents[k] = static_cast<double>((n * 100) / instance->i_longFilm);
     }
     return 0;
 }
 
 /*
-** i_vectNbVehParNbEcarts[c]: the number of day-D vehicles carrying exactly c
-** options, both priorities together.  -1 on allocation or list failure.
+** The option figures of day D, from one walk of its vehicles in rank order:
+** per constraint of each priority, the truncated whole percentage of day-D
+** vehicles carrying its option (d_vectPourcentVehEcPrio, and
+** d_vectPourcentVehEcNonPrio, which stays null without low priority
+** constraint), and i_vectNbVehParNbEcarts[c], the number of day-D vehicles
+** carrying exactly c options, both priorities together.  -1 on allocation or
+** list failure, or a vehicle without the flags the counts need.
 */
-static int mQuelto_calculerNbVehParNbEcarts(InstancePb *instance)
+static int mQuelto_calculerChiffresOptions(InstancePb *instance)
 {
-    int64_t nbEntrees = static_cast<int64_t>(instance->i_nbEcartsPrio) + instance->i_nbEcartsNonPrio + 1;
+    const int32_t nbP = instance->i_nbEcartsPrio, nbNP = instance->i_nbEcartsNonPrio, n = instance->i_longFilm;
+    if (mQuelto_allouerPourcentages(instance, true) != 0 || mQuelto_allouerPourcentages(instance, false) != 0)
+        return -1;
+    if ((nbP > 0 || nbNP > 0) && n <= 0) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    int64_t nbEntrees = static_cast<int64_t>(nbP) + nbNP + 1;
     int32_t *compte = static_cast<int32_t *>(mQuelto_allouer(nbEntrees, sizeof(int32_t)));
     if (compte == nullptr) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
     instance->i_vectNbVehParNbEcarts = compte;
-    for (int32_t r = 0; r < instance->i_longFilm; r++) {
-        const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
-        if (v == nullptr || (instance->i_nbEcartsPrio > 0 && v->i_vectBoolEcPrio == nullptr) ||
-            (instance->i_nbEcartsNonPrio > 0 && v->i_vectBoolEcNonPrio == nullptr)) {
+    double *pourcentsP = instance->d_vectPourcentVehEcPrio, *pourcentsNP = instance->d_vectPourcentVehEcNonPrio;
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    constexpr int32_t AVANCE = 8;
+    for (int32_t r = 0; r < n; r++) {
+        if (r + AVANCE < n) {
+            const Vehicule *w = static_cast<const Vehicule *>(list_element(l, r + AVANCE));
+            if (w != nullptr && w->i_vectBoolEcPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcPrio);
+            if (w != nullptr && w->i_vectBoolEcNonPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcNonPrio);
+        }
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, r));
+        if (v == nullptr || (nbP > 0 && v->i_vectBoolEcPrio == nullptr) ||
+            (nbNP > 0 && v->i_vectBoolEcNonPrio == nullptr)) {
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
         int64_t c = 0;
-        for (int32_t k = 0; k < instance->i_nbEcartsPrio; k++) c += v->i_vectBoolEcPrio[k] == 1;
-        for (int32_t k = 0; k < instance->i_nbEcartsNonPrio; k++) c += v->i_vectBoolEcNonPrio[k] == 1;
+        for (int32_t k = 0; k < nbP; k++) {
+            const bool option = v->i_vectBoolEcPrio[k] == 1;
+            pourcentsP[k] += option;
+            c += option;
+        }
+        for (int32_t k = 0; k < nbNP; k++) {
+            const bool option = v->i_vectBoolEcNonPrio[k] == 1;
+            pourcentsNP[k] += option;
+            c += option;
+        }
         compte[c]++;
+    }
+    for (int prio = 1; prio >= 0; prio--) {
+        double *pourcents = prio ? pourcentsP : pourcentsNP;
+        for (int32_t k = 0; k < (prio ? nbP : nbNP); k++) {
+            const int64_t nb = static_cast<int64_t>(pourcents[k]);
+            pourcents[k] = static_cast<double>((nb * 100) / n);
+        }
     }
     return 0;
 }
@@ -474,9 +508,7 @@ int mQuelto_majIndicesInInstancePb(InstancePb *instance)
     if (mQuelto_verifierSuffisanceFiges(instance) != 0) return -1;
     if (mQuelto_calculerNbTeintes(instance) != 0) return -1;
     if (mQuelto_calculerNbMinimalPurges(instance) != 0) return -1;
-    if (mQuelto_calculerPourcentages(instance, true) != 0) return -1;
-    if (mQuelto_calculerPourcentages(instance, false) != 0) return -1;
-    return mQuelto_calculerNbVehParNbEcarts(instance);
+    return mQuelto_calculerChiffresOptions(instance);
 }
 
 /* ------------------------------------------------------------------------ */
@@ -682,6 +714,7 @@ int mQuelto_majFamillesInInstancePb(InstancePb *instance)
     const Vehicule *prec = nullptr;
     Famille *courante = nullptr;
     for (int32_t i = 0; i < instance->i_longFilm; i++) {
+        mQuelto_anticiperVehicule(l, i, instance->i_longFilm, cle != mQuelto_comparerVehTeinte);
         const Vehicule *v = static_cast<const Vehicule *>(list_element_trie(l, i));
         int32_t rang = -1;
         if (v == nullptr) {
@@ -959,23 +992,6 @@ static const Vehicule *mQuelto_vehiculeEnPosition(const InstancePb *instance, in
 
 /* Constraints whose option flags one walk of the sequence gathers: one bit each. */
 static constexpr int32_t QUELTO_ECARTS_PAR_PASSE = 32;
-
-/*
-** Ask for the vehicle 2 * AVANCE positions after i and for the flags of the
-** one AVANCE positions after i before they are needed: a sequence visits
-** the vehicles in no order of memory.  A position that cannot be had is left
-** to the walk.
-*/
-static void mQuelto_anticiperVehicule(const LIST *l, int32_t i, int32_t n, bool drapeaux)
-{
-    constexpr int32_t AVANCE = 8;
-    if (i + 2 * AVANCE < n) __builtin_prefetch(list_element_trie(l, i + 2 * AVANCE));
-    if (!drapeaux || i + AVANCE >= n) return;
-    const Vehicule *w = static_cast<const Vehicule *>(list_element_trie(l, i + AVANCE));
-    if (w == nullptr) return;
-    if (w->i_vectBoolEcPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcPrio);
-    if (w->i_vectBoolEcNonPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcNonPrio);
-}
 
 /* The option bits of the flags drapeaux[premier .. premier + nb - 1] (nb <= 32). */
 static uint32_t mQuelto_bitsOptions(const int32_t *drapeaux, int32_t premier, int32_t nb)
