@@ -33,6 +33,7 @@
 #include "QueltoDecodageLignesFichiers.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -913,12 +914,14 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 ** reaches first (its path depends only on whether each probe falls before,
 ** inside or after the run, see mQuelto_positionBissection), and keeps the
 ** rank of that position in an open addressing table hashed on the
-** identifier.  A line then costs one hash and, as a rule, one vehicle read.
+** identifier.  A line then costs one hash, one table place and, as a rule,
+** one vehicle read; both reads are asked for a few lines ahead (see
+** LignesSolution).
 **
 ** The table answers only for a list whose index is sorted by
 ** mQuelto_comparerVehIdent, and the walk checks that every neighbour is in
 ** order; otherwise, or when memory is short, each line is searched with
-** list_bsearch itself.  It lives while the solution file is read.
+** list_bsearch itself, at once.  It lives while the solution file is read.
 */
 struct TableIdents {
     const LIST *liste = nullptr;   /* the list the table answers for, or null */
@@ -971,25 +974,32 @@ static void mQuelto_oublierTableIdents()
     s_tableIdents = TableIdents{};
 }
 
-/* Put the run a..b-1 of identifier ident in the table t. */
-static void mQuelto_placerRun(TableIdents &t, const LIST *l, const char *ident, int32_t a, int32_t b)
+/* A run of equal identifiers waiting for its place in the table. */
+struct RunIdents {
+    size_t place;      /* the first place its hash asks for */
+    int32_t a, b;      /* index positions a..b-1 */
+};
+
+/* Put the run r in the table t, at the first free place from its own. */
+static void mQuelto_placerRun(TableIdents &t, const LIST *l, const RunIdents &r)
 {
-    size_t i = mQuelto_hacherIdent(ident) & t.masque;
+    size_t i = r.place;
     while (t.cases[i] != -1) i = (i + 1) & t.masque;
-    t.cases[i] = l->primaryIndex[mQuelto_positionBissection(a, b, l->count)];
+    t.cases[i] = l->primaryIndex[mQuelto_positionBissection(r.a, r.b, l->count)];
 }
 
 /*
 ** Build the table for the day-D vehicles (see above).  When the index is not
 ** sorted by identifier, or memory is short, no table: the lines then go to
-** list_bsearch.
+** list_bsearch.  The places of the table are written in no order of memory:
+** each run is placed AVANCE runs after its place was asked for.
 */
 static void mQuelto_construireTableIdents(const InstancePb *instance)
 {
     mQuelto_oublierTableIdents();
     const LIST *l = &instance->l_vehAOrdonnancer;
-    if (l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 || !l->primaryActive || !l->primarySorted || l->fcmp != mQuelto_comparerVehIdent ||
-        l->primaryIndex == nullptr || l->count > (INT32_MAX >> 2))
+    if (l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 || !l->primaryActive || !l->primarySorted ||
+        l->fcmp != mQuelto_comparerVehIdent || l->primaryIndex == nullptr || l->count > (INT32_MAX >> 2))
         return;
     const int32_t n = l->count;
     size_t places = 1;
@@ -1002,6 +1012,15 @@ static void mQuelto_construireTableIdents(const InstancePb *instance)
     t.liste = l;
 
     constexpr int32_t AVANCE = 16;
+    RunIdents attente[AVANCE];   /* runs waiting, by their number modulo AVANCE */
+    int64_t nbRuns = 0;
+    auto fermerRun = [&](const Vehicule *premier, int32_t a, int32_t b) {
+        if (nbRuns >= AVANCE) mQuelto_placerRun(t, l, attente[nbRuns % AVANCE]);
+        RunIdents &r = attente[nbRuns % AVANCE];
+        r = RunIdents{mQuelto_hacherIdent(premier->s_ident) & t.masque, a, b};
+        __builtin_prefetch(&t.cases[r.place]);
+        nbRuns++;
+    };
     const Vehicule *debutRun = nullptr;
     int32_t a = 0;
     for (int32_t i = 0; i < n; i++) {
@@ -1018,20 +1037,22 @@ static void mQuelto_construireTableIdents(const InstancePb *instance)
                 return;
             }
             if (c == 0) continue;
-            mQuelto_placerRun(t, l, debutRun->s_ident, a, i);
+            fermerRun(debutRun, a, i);
         }
         debutRun = v;
         a = i;
     }
-    mQuelto_placerRun(t, l, debutRun->s_ident, a, n);
+    fermerRun(debutRun, a, n);
+    for (int64_t r = nbRuns > AVANCE ? nbRuns - AVANCE : 0; r < nbRuns; r++) mQuelto_placerRun(t, l, attente[r % AVANCE]);
     s_tableIdents = t;
 }
 
 /*
-** The day-D vehicle that list_bsearch would find for the key cle (its
-** identifier filled), or null when none has that identifier.
+** The day-D vehicle that list_bsearch would find for the identifier ident
+** (cut to QUELTO_LONG_IDENT characters, the rest of the array zero), or null
+** when none has it.  place is the first place of its hash in the table.
 */
-static Vehicule *mQuelto_chercherVehIdent(InstancePb *instance, const Vehicule *cle)
+static Vehicule *mQuelto_chercherVehIdent(InstancePb *instance, const Vehicule *cle, size_t place)
 {
     const TableIdents &t = s_tableIdents;
     LIST *l = &instance->l_vehAOrdonnancer;
@@ -1039,11 +1060,112 @@ static Vehicule *mQuelto_chercherVehIdent(InstancePb *instance, const Vehicule *
         int rangListe = 0;
         return static_cast<Vehicule *>(list_bsearch(l, cle, &rangListe));
     }
-    for (size_t i = mQuelto_hacherIdent(cle->s_ident) & t.masque; t.cases[i] != -1; i = (i + 1) & t.masque) {
+    for (size_t i = place; t.cases[i] != -1; i = (i + 1) & t.masque) {
         Vehicule *v = static_cast<Vehicule *>(list_element(l, t.cases[i]));
         if (v != nullptr && mQuelto_comparerVehIdent(cle, v) == 0) return v;
     }
     return nullptr;
+}
+
+/*
+** Place the vehicle veh found (or not) for a line of rank rang whose second
+** field is champ2: S_MSG_ERR_0028 when there is none, S_MSG_ERR_0029 when it
+** has a rank already (the first stays), else its candidate rank.
+*/
+static void mQuelto_placerVehicule(const InstancePb *instance, Vehicule *veh, int32_t rang, const char *champ2)
+{
+    MessageQuelto m;
+    if (veh == nullptr) {
+        mQuelto_formater(m,
+                         "\nS_MSG_ERR_0028 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) does "
+                         "not exist in the instance (%s) !!\n",
+                         champ2, instance->s_nomInstance);
+        mQuelto_avertir(m);
+        return;
+    }
+    if (veh->i_rangSeqCandidat == -1) {
+        veh->i_rangSeqCandidat = rang;
+        return;
+    }
+    mQuelto_formater(m,
+                     "\nS_MSG_ERR_0029 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has 2 "
+                     "sequence ranks : (%d) and (%d) !!\n",
+                     veh->s_ident, veh->i_rangSeqCandidat, rang);
+    mQuelto_avertir(m);
+}
+
+/*
+** The lines whose vehicle is being fetched, while the table answers.  A
+** line's table place is asked for when it arrives, the vehicle at that place
+** QUELTO_LIGNES_AVANCE lines later, and the line is finished (the vehicle
+** compared and placed, its message written) QUELTO_LIGNES_AVANCE lines later
+** again: two fetches from far away per line no longer wait one after the
+** other.  Lines are finished in their order, and every message of the
+** reading keeps the order of the lines: a line that writes a message of its
+** own (an invalid rank, a single field) first finishes the lines before it,
+** and the reader finishes the last lines when the file ends.
+*/
+static constexpr int QUELTO_LIGNES_AVANCE = 8;
+struct LigneSolution {
+    int32_t rang;
+    size_t place;                            /* first table place of the identifier */
+    Vehicule cle;                            /* s_ident: the identifier cut, the rest zero */
+    char champ2[OSUP_LONG_CHAMP];            /* the identifier as read, for the messages */
+};
+struct LignesSolution {
+    InstancePb *instance = nullptr;
+    int64_t arrivees = 0, demandees = 0, finies = 0;   /* lines arrived, vehicle asked for, finished */
+    LigneSolution lignes[2 * QUELTO_LIGNES_AVANCE];    /* by line number modulo the capacity */
+};
+static LignesSolution s_lignesSolution;
+
+/* Ask for the vehicle at the first table place of line number j. */
+static void mQuelto_demanderVehicule(LignesSolution &ls, int64_t j)
+{
+    const LigneSolution &ligne = ls.lignes[j % (2 * QUELTO_LIGNES_AVANCE)];
+    const int32_t rang = s_tableIdents.cases[ligne.place];
+    if (rang == -1) return;
+    const char *v = static_cast<const char *>(list_element(&ls.instance->l_vehAOrdonnancer, rang));
+    if (v == nullptr) return;
+    __builtin_prefetch(v + offsetof(Vehicule, s_ident));
+    __builtin_prefetch(v + offsetof(Vehicule, i_rangSeqCandidat));
+}
+
+/* Finish the oldest waiting line. */
+static void mQuelto_finirLigne(LignesSolution &ls)
+{
+    LigneSolution &ligne = ls.lignes[ls.finies % (2 * QUELTO_LIGNES_AVANCE)];
+    mQuelto_placerVehicule(ls.instance, mQuelto_chercherVehIdent(ls.instance, &ligne.cle, ligne.place), ligne.rang,
+                           ligne.champ2);
+    ls.finies++;
+    if (ls.demandees < ls.finies) ls.demandees = ls.finies;
+}
+
+/* Finish every waiting line, in order. */
+static void mQuelto_finirLignes()
+{
+    LignesSolution &ls = s_lignesSolution;
+    while (ls.finies < ls.arrivees) mQuelto_finirLigne(ls);
+}
+
+/* Take a line of rank rang and identifier champ2 into the waiting lines. */
+static void mQuelto_attendreLigne(InstancePb *instance, int32_t rang, const char *champ2)
+{
+    LignesSolution &ls = s_lignesSolution;
+    if (ls.instance != instance) {
+        mQuelto_finirLignes();
+        ls.instance = instance;
+    }
+    if (ls.arrivees - ls.finies == 2 * QUELTO_LIGNES_AVANCE) mQuelto_finirLigne(ls);
+    LigneSolution &ligne = ls.lignes[ls.arrivees % (2 * QUELTO_LIGNES_AVANCE)];
+    ligne.rang = rang;
+    memset(ligne.cle.s_ident, 0, sizeof ligne.cle.s_ident);
+    og_strncpyz(ligne.cle.s_ident, champ2, QUELTO_LONG_IDENT);
+    og_strncpyz(ligne.champ2, champ2, OSUP_LONG_CHAMP - 1);
+    ligne.place = mQuelto_hacherIdent(ligne.cle.s_ident) & s_tableIdents.masque;
+    __builtin_prefetch(&s_tableIdents.cases[ligne.place]);
+    ls.arrivees++;
+    if (ls.arrivees - ls.demandees > QUELTO_LIGNES_AVANCE) mQuelto_demanderVehicule(ls, ls.demandees++);
 }
 
 /*
@@ -1075,6 +1197,7 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
     mQuelto_construireTableIdents(instance);
     ContexteDecodage ctx;
     const int rc = mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneSeqSolution, &ctx);
+    mQuelto_finirLignes();
     mQuelto_oublierTableIdents();
     return rc;
 }
@@ -1084,7 +1207,9 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
 ** skipped silently; a rank outside 1..i_longFilm (S_MSG_ERR_0027), an unknown
 ** ident (S_MSG_ERR_0028) and a vehicle ranked twice (S_MSG_ERR_0029, the
 ** first rank kept) are warned about and skipped.  -1 only for a line with a
-** single field.  Works without any allocation.
+** single field.  While the identifier table answers, the line may be
+** finished a few lines later (see LignesSolution).  Works without any
+** allocation.
 */
 int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 {
@@ -1092,14 +1217,16 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
     char champ1[OSUP_LONG_CHAMP], champ2[OSUP_LONG_CHAMP];
     int debut = 0, suivant = 0;
     if (OSupUtils_extraireChamp(ligne, ctx->s_separateur, debut, &suivant, champ1) != 0) return -1;
+    if (ligne[suivant - 1] == '\0') mQuelto_finirLignes(); /* a single field: its failure comes next */
     debut = suivant;
     if (OSupUtils_extraireChamp(ligne, ctx->s_separateur, debut, &suivant, champ2) != 0) return -1;
     if (champ2[0] == '\0') return 0;
 
     InstancePb *instance = ctx->p_instancePb;
-    MessageQuelto m;
     int32_t rang = mQuelto_lireEntier(champ1);
     if (rang < 1 || rang > instance->i_longFilm) {
+        mQuelto_finirLignes();
+        MessageQuelto m;
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0027 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has "
                          "an invalid sequence rank (%s) !!\n",
@@ -1107,26 +1234,14 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
         mQuelto_avertir(m);
         return 0;
     }
+    if (s_tableIdents.liste == &instance->l_vehAOrdonnancer) {
+        mQuelto_attendreLigne(instance, rang, champ2);
+        return 0;
+    }
+    mQuelto_finirLignes();
     Vehicule cle{};
     og_strncpyz(cle.s_ident, champ2, QUELTO_LONG_IDENT);
-    Vehicule *veh = mQuelto_chercherVehIdent(instance, &cle);
-    if (veh == nullptr) {
-        mQuelto_formater(m,
-                         "\nS_MSG_ERR_0028 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) does "
-                         "not exist in the instance (%s) !!\n",
-                         champ2, instance->s_nomInstance);
-        mQuelto_avertir(m);
-        return 0;
-    }
-    if (veh->i_rangSeqCandidat == -1) {
-        veh->i_rangSeqCandidat = rang;
-        return 0;
-    }
-    mQuelto_formater(m,
-                     "\nS_MSG_ERR_0029 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has 2 "
-                     "sequence ranks : (%d) and (%d) !!\n",
-                     veh->s_ident, veh->i_rangSeqCandidat, rang);
-    mQuelto_avertir(m);
+    mQuelto_placerVehicule(instance, mQuelto_chercherVehIdent(instance, &cle, 0), rang, champ2);
     return 0;
 }
 
