@@ -174,6 +174,59 @@ static bool mQuelto_lireRatio(const char *texte, int32_t *p, int32_t *q)
     return lu;
 }
 
+/*
+** The fields of one line taken in turn as OSupUtils_extraireChamp takes them
+** (the same fields, the same cut to OSUP_LONG_CHAMP - 1 characters, the same
+** next start), with the line's length measured once rather than at every
+** field: a vehicle line has some twenty fields.  A field asked for past the
+** end of the line goes to OSupUtils_extraireChamp itself, which reports it
+** (1 UTILS 00003) and fails.
+*/
+struct ChampsLigne {
+    const char *ligne;
+    const char *separateur;
+    size_t longueur;
+    int suivant;      /* where the next field starts */
+};
+
+static ChampsLigne mQuelto_champs(const char *ligne, const char *separateur)
+{
+    return ChampsLigne{ligne, separateur, strlen(ligne), 0};
+}
+
+/*
+** The next field: its first character, its length in *longueurChamp (the
+** text is not terminated); null when the line has no more field (reported).
+*/
+static const char *mQuelto_champSuivant(ChampsLigne &c, size_t *longueurChamp)
+{
+    if (c.separateur == nullptr || static_cast<size_t>(c.suivant) > c.longueur) {
+        char champ[OSUP_LONG_CHAMP];
+        const int debut = c.suivant;
+        OSupUtils_extraireChamp(c.ligne, c.separateur, debut, &c.suivant, champ); /* fails, and reports */
+        return nullptr;
+    }
+    const char *debut = c.ligne + c.suivant;
+    const size_t reste = c.longueur - static_cast<size_t>(c.suivant);
+    const char *fin = static_cast<const char *>(memchr(debut, c.separateur[0], reste));
+    if (fin == nullptr) fin = debut + reste;
+    *longueurChamp = static_cast<size_t>(fin - debut);
+    c.suivant = static_cast<int>(fin - c.ligne) + 1;
+    return debut;
+}
+
+/* The next field copied into champ (OSUP_LONG_CHAMP places, cut).  0, or -1 when missing (reported). */
+static int mQuelto_extraireChamp(ChampsLigne &c, char *champ)
+{
+    size_t n = 0;
+    const char *texte = mQuelto_champSuivant(c, &n);
+    if (texte == nullptr) return -1;
+    if (n > static_cast<size_t>(OSUP_LONG_CHAMP) - 1) n = static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
+    memcpy(champ, texte, n);
+    champ[n] = '\0';
+    return 0;
+}
+
 /* ------------------------------------------------------------------------ */
 /* The four instance files                                                   */
 /* ------------------------------------------------------------------------ */
@@ -481,17 +534,20 @@ int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
 ** priority, prio true) or S_MSG_ERR_0022 (low priority) naming the line, the
 ** field and its place counted from 1.  0 / -1.
 */
-static int mQuelto_lireFlagsVeh(const char *ligne, const ContexteDecodage *ctx, int *suivant, int32_t *flags, int nb,
-                                bool prio)
+static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx, int32_t *flags, int nb, bool prio)
 {
-    char champ[OSUP_LONG_CHAMP];
     for (int k = 1; k <= nb; k++) {
-        int debut = *suivant;
-        if (OSupUtils_extraireChamp(ligne, ctx->s_separateur, debut, suivant, champ) != 0) return -1;
-        if (champ[0] == '1' || champ[0] == '0') {
-            flags[k - 1] = champ[0] - '0';
+        size_t n = 0;
+        const char *texte = mQuelto_champSuivant(champs, &n);
+        if (texte == nullptr) return -1;
+        if (n > 0 && (texte[0] == '1' || texte[0] == '0')) {
+            flags[k - 1] = texte[0] - '0';
             continue;
         }
+        char champ[OSUP_LONG_CHAMP];
+        if (n > static_cast<size_t>(OSUP_LONG_CHAMP) - 1) n = static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
+        memcpy(champ, texte, n);
+        champ[n] = '\0';
         MessageQuelto m;
         if (prio)
             mQuelto_formater(m,
@@ -797,13 +853,12 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
     if (mQuelto_compterLigne(ctx) == 1) return 0;  /* heading */
 
-    char champs[4][OSUP_LONG_CHAMP];
-    int debut = 0, suivant = 0;
-    for (auto &champ : champs) {
-        if (OSupUtils_extraireChamp(ligne, ctx->s_separateur, debut, &suivant, champ) != 0) return -1;
-        debut = suivant;
+    ChampsLigne champs = mQuelto_champs(ligne, ctx->s_separateur);
+    char premiers[4][OSUP_LONG_CHAMP];
+    for (auto &champ : premiers) {
+        if (mQuelto_extraireChamp(champs, champ) != 0) return -1;
     }
-    const char *date = champs[0], *rang = champs[1], *ident = champs[2], *teinte = champs[3];
+    const char *date = premiers[0], *rang = premiers[1], *ident = premiers[2], *teinte = premiers[3];
 
     MessageQuelto m;
     Vehicule veh{};
@@ -888,8 +943,8 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
-    if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, lus, nbPrio, true) != 0) return -1;
-    if (mQuelto_lireFlagsVeh(ligne, ctx, &suivant, lus + nbPrio, nbNonPrio, false) != 0) return -1;
+    if (mQuelto_lireFlagsVeh(champs, ctx, lus, nbPrio, true) != 0) return -1;
+    if (mQuelto_lireFlagsVeh(champs, ctx, lus + nbPrio, nbNonPrio, false) != 0) return -1;
     const bool premiereLigne = ctx->i_numLigne == 2;
     const uint64_t nbLignes = premiereLigne ? s_tailleFichierVeh / (strlen(ligne) + 1) : 0;
     if (mQuelto_partagerFlags(lus, nbPrio, nbNonPrio, premiereLigne, nbLignes, stocke) != 0) {
@@ -1215,11 +1270,10 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
     char champ1[OSUP_LONG_CHAMP], champ2[OSUP_LONG_CHAMP];
-    int debut = 0, suivant = 0;
-    if (OSupUtils_extraireChamp(ligne, ctx->s_separateur, debut, &suivant, champ1) != 0) return -1;
-    if (ligne[suivant - 1] == '\0') mQuelto_finirLignes(); /* a single field: its failure comes next */
-    debut = suivant;
-    if (OSupUtils_extraireChamp(ligne, ctx->s_separateur, debut, &suivant, champ2) != 0) return -1;
+    ChampsLigne champs = mQuelto_champs(ligne, ctx->s_separateur);
+    if (mQuelto_extraireChamp(champs, champ1) != 0) return -1;
+    if (static_cast<size_t>(champs.suivant) > champs.longueur) mQuelto_finirLignes(); /* a single field: its failure comes next */
+    if (mQuelto_extraireChamp(champs, champ2) != 0) return -1;
     if (champ2[0] == '\0') return 0;
 
     InstancePb *instance = ctx->p_instancePb;

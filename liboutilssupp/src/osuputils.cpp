@@ -73,12 +73,13 @@ __attribute__((format(printf, 3, 4))) static void signaler(int line, const ApplE
 }
 
 /*
-** Read the next piece of the file into ligne (capacity maxLen >= 2).
-** Returns 1 when a piece was read, 0 at the end of the file, -1 on a read
-** error.  A "\r\n" end becomes "\n"; a full piece that ends with CR while LF
-** comes next in the stream takes that LF as its own end.
+** Read the next piece of the file into ligne (capacity maxLen >= 2), its
+** length (up to its first NUL) into *longueur.  Returns 1 when a piece was
+** read, 0 at the end of the file, -1 on a read error.  A "\r\n" end becomes
+** "\n"; a full piece that ends with CR while LF comes next in the stream
+** takes that LF as its own end.
 */
-static int lirePiece(FILE *fichier, char *ligne, int maxLen)
+static int lirePiece(FILE *fichier, char *ligne, int maxLen, size_t *longueur)
 {
     if (feof(fichier)) return 0;
     if (fgets(ligne, maxLen, fichier) == nullptr) return ferror(fichier) ? -1 : 0;
@@ -86,6 +87,7 @@ static int lirePiece(FILE *fichier, char *ligne, int maxLen)
     if (len >= 2 && ligne[len - 2] == '\r' && ligne[len - 1] == '\n') {
         ligne[len - 2] = '\n';
         ligne[len - 1] = '\0';
+        len--;
     } else if (len == static_cast<size_t>(maxLen) - 1 && ligne[len - 1] == '\r') {
         int suivant = getc(fichier);
         if (suivant == '\n') {
@@ -94,8 +96,16 @@ static int lirePiece(FILE *fichier, char *ligne, int maxLen)
             ungetc(suivant, fichier);
         }
     }
+    *longueur = len;
     return 1;
 }
+
+/*
+** Capacity of the stream buffer of the line reader: a file of a million
+** lines is read in a few hundred system calls rather than some twenty
+** thousand.  Without memory for it, the stream keeps its own buffer.
+*/
+static constexpr size_t OSUP_TAMPON_LECTURE = size_t{1} << 18;
 
 /*
 ** Read path line by line and call decode(line, contexte) on each non-empty
@@ -129,10 +139,16 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
         fclose(fichier);
         return -1;
     }
+    char *tampon = static_cast<char *>(malloc(OSUP_TAMPON_LECTURE));
+    if (tampon != nullptr && setvbuf(fichier, tampon, _IOFBF, OSUP_TAMPON_LECTURE) != 0) {
+        free(tampon);
+        tampon = nullptr;
+    }
     long long numLigne = 0;
     int rc = 0;
     for (;;) {
-        int lu = lirePiece(fichier, ligne, maxLen);
+        size_t longueur = 0;
+        int lu = lirePiece(fichier, ligne, maxLen, &longueur);
         if (lu == 0) break;
         if (lu < 0) {
             signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
@@ -140,7 +156,9 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
             break;
         }
         numLigne++;
-        if (OSupUtils_supprimerFinLigne(ligne) == 0) continue;
+        /* The line feed removed as OSupUtils_supprimerFinLigne does, the length known. */
+        if (longueur > 0 && ligne[longueur - 1] == '\n') ligne[--longueur] = '\0';
+        if (longueur == 0) continue;
         if (decode(ligne, contexte) != 0) {
             signaler(__LINE__, nullptr,
                      "1 UTILS 00018 erreur de decodage du fichier [ %s ], ligne (%lld), ligne lue : ", path,
@@ -152,6 +170,7 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
     }
     free(ligne);
     fclose(fichier);
+    free(tampon); /* only once the stream, which used it, is closed */
     return rc;
 }
 
