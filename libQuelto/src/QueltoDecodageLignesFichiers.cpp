@@ -22,9 +22,10 @@
 **     l_vehAOrdonnancer is dated s_jourJ, which is non-empty as soon as one
 **     vehicle is in l_vehAOrdonnancer and compares greater than s_jourJMoins1;
 **   - s_jourJMoins1 is never empty once a vehicle has been stored;
-**   - each stored vehicle owns flag arrays of list_length(l_ecartsPrio) and
-**     list_length(l_ecartsNonPrio) places (allocated with at least one place
-**     so that an empty array is a valid pointer), never freed.
+**   - each stored vehicle has flag arrays of list_length(l_ecartsPrio) and
+**     list_length(l_ecartsNonPrio) places (at least one place, so that an
+**     empty array is a valid pointer), never written again and never freed;
+**     vehicles with equal flags may share them (see mQuelto_partagerFlags).
 **
 ** The reports only read the InstancePb and the IndicateursSolution; the
 ** sequence is l_vehAOrdonnancer walked in the order of its primary index,
@@ -681,96 +682,113 @@ static int32_t *mQuelto_chercherFlags(const TableFlags &t, const int32_t *lus)
 }
 
 /*
-** All the combinations of k = nbPrio + nbNonPrio flags at once, for a file
-** so long that most combinations are likely to occur (k random options over
-** a million vehicles): the windows of k consecutive places of a binary de
-** Bruijn sequence of order k, in which every combination of k flags appears
-** exactly once as a window (the first k - 1 places are repeated after the
-** 2^k places of the sequence, so that the windows that wrap round are
-** contiguous too).  A vehicle's high priority array is the window of its
-** combination and its low priority array the rest of the window, from place
-** nbPrio.  The day then costs 4 * 2^k bytes of flags instead of up to 4 * k
+** All the combinations of the flags of one priority at once, for a file so
+** long that most combinations are likely to occur (ten random options of a
+** priority over a million vehicles): the windows of k consecutive places of
+** a binary de Bruijn sequence of order k, k being the number of constraints
+** of the priority, in which every combination of k flags appears exactly
+** once as a window (the first k - 1 places are repeated after the 2^k places
+** of the sequence, so that the windows that wrap round are contiguous too).
+** A vehicle's array of a priority is the window of its combination.  The
+** day then costs 4 * 2^k bytes of flags per priority instead of up to 4 * k
 ** per vehicle, small enough to stay near the processor while a sequence is
-** walked.  The start of each combination's window (another 4 * 2^k bytes) is
-** needed only while the file is read.
+** walked.  The start of each combination's window (another 4 * 2^k bytes)
+** is kept while the file is read.
 */
-struct DeBruijnFlags {
-    int k = 0;                    /* 0: not in use */
+struct SequenceDeBruijn {
+    int k = 0;
     int32_t *places = nullptr;    /* 2^k + k places, the last one spare; never freed */
     int32_t *fenetre = nullptr;   /* by combination (place 0 as highest bit): start of its window */
 };
+struct DeBruijnFlags {
+    bool actif = false;
+    SequenceDeBruijn prio, nonPrio;
+};
 static DeBruijnFlags s_deBruijn;
 
-/* The greatest k for which the sequence is built (2^24 places: 64 MiB). */
+/* The greatest k for which a sequence is built (2^24 places: 64 MiB). */
 static constexpr int QUELTO_K_MAX_DE_BRUIJN = 24;
 
 /* Leave de Bruijn flags (the places stay: vehicles point into them). */
 static void mQuelto_oublierDeBruijn()
 {
-    free(s_deBruijn.fenetre);
+    free(s_deBruijn.prio.fenetre);
+    free(s_deBruijn.nonPrio.fenetre);
     s_deBruijn = DeBruijnFlags{};
 }
 
 /*
-** Build the sequence of order k (1 <= k <= QUELTO_K_MAX_DE_BRUIJN) as the
+** Build the sequence of order k (0 <= k <= QUELTO_K_MAX_DE_BRUIJN) as the
 ** concatenation, in lexicographic order, of the Lyndon words whose length
 ** divides k (Fredricksen, Kessler and Maiorana), then the start of every
-** window.  false when memory runs out (nothing kept).
+** window (order 0: one place, the window of the empty combination).  false
+** when memory runs out (nothing kept).
 */
-static bool mQuelto_construireDeBruijn(int k)
+static bool mQuelto_construireDeBruijn(SequenceDeBruijn &s, int k)
 {
     const size_t n = size_t{1} << k;
     int32_t *places = static_cast<int32_t *>(calloc(n + static_cast<size_t>(k), sizeof(int32_t)));
-    int32_t *fenetre = static_cast<int32_t *>(malloc(n * sizeof(int32_t)));
+    int32_t *fenetre = static_cast<int32_t *>(calloc(n, sizeof(int32_t)));
     if (places == nullptr || fenetre == nullptr) {
         free(places);
         free(fenetre);
         return false;
     }
-    int32_t a[QUELTO_K_MAX_DE_BRUIJN + 1] = {0}; /* a[1..k]: the current prenecklace */
-    size_t longueur = 0;
-    for (int i = 1;;) {
-        if (k % i == 0)
-            for (int j = 1; j <= i; j++) places[longueur++] = a[j];
-        i = k;
-        while (i > 0 && a[i] == 1) i--;
-        if (i == 0) break;
-        a[i] = 1;
-        for (int j = i + 1; j <= k; j++) a[j] = a[j - i];
+    if (k > 0) {
+        int32_t a[QUELTO_K_MAX_DE_BRUIJN + 1] = {0}; /* a[1..k]: the current prenecklace */
+        size_t longueur = 0;
+        for (int i = 1;;) {
+            if (k % i == 0)
+                for (int j = 1; j <= i; j++) places[longueur++] = a[j];
+            i = k;
+            while (i > 0 && a[i] == 1) i--;
+            if (i == 0) break;
+            a[i] = 1;
+            for (int j = i + 1; j <= k; j++) a[j] = a[j - i];
+        }
+        for (int j = 0; j < k - 1; j++) places[n + static_cast<size_t>(j)] = places[j];
+        uint32_t v = 0;
+        for (int j = 0; j < k - 1; j++) v = v << 1 | static_cast<uint32_t>(places[j]);
+        for (size_t p = 0; p < n; p++) {
+            v = (v << 1 | static_cast<uint32_t>(places[p + static_cast<size_t>(k) - 1])) &
+                static_cast<uint32_t>(n - 1);
+            fenetre[v] = static_cast<int32_t>(p);
+        }
     }
-    for (int j = 0; j < k - 1; j++) places[n + static_cast<size_t>(j)] = places[j];
-    uint32_t v = 0;
-    for (int j = 0; j < k - 1; j++) v = v << 1 | static_cast<uint32_t>(places[j]);
-    for (size_t p = 0; p < n; p++) {
-        v = (v << 1 | static_cast<uint32_t>(places[p + static_cast<size_t>(k) - 1])) & static_cast<uint32_t>(n - 1);
-        fenetre[v] = static_cast<int32_t>(p);
-    }
-    mQuelto_oublierDeBruijn();
-    s_deBruijn = DeBruijnFlags{k, places, fenetre};
+    s = SequenceDeBruijn{k, places, fenetre};
     return true;
 }
 
 /*
 ** At the first data line of a vehicles file: use de Bruijn flags when the
-** file is expected to hold at least half as many vehicles as there are
-** combinations (nbLignes, estimated from the file's size), so that the
-** sequence costs at most 8 bytes per vehicle.  Otherwise, or when memory
-** runs out, the combinations are shared through the table below.
+** file is expected to hold at least half as many vehicles (nbLignes,
+** estimated from the file's size) as there are combinations of either
+** priority, so that the sequences cost at most 8 bytes per vehicle each.
+** Otherwise, or when memory runs out, the combinations are shared through
+** the table below.
 */
 static void mQuelto_choisirDeBruijn(int nbPrio, int nbNonPrio, uint64_t nbLignes)
 {
     mQuelto_oublierDeBruijn();
-    const int k = nbPrio + nbNonPrio;
-    if (k < 1 || k > QUELTO_K_MAX_DE_BRUIJN || (uint64_t{1} << k) > 2 * nbLignes) return;
-    mQuelto_construireDeBruijn(k);
+    for (int k : {nbPrio, nbNonPrio})
+        if (k > QUELTO_K_MAX_DE_BRUIJN || (uint64_t{1} << k) > 2 * nbLignes) return;
+    if (nbPrio + nbNonPrio == 0) return;
+    DeBruijnFlags d;
+    if (!mQuelto_construireDeBruijn(d.prio, nbPrio)) return;
+    if (!mQuelto_construireDeBruijn(d.nonPrio, nbNonPrio)) {
+        free(d.prio.fenetre);
+        return;
+    }
+    d.actif = true;
+    s_deBruijn = d;
 }
 
-/* The de Bruijn window of the flags lus (k of them, each 0 or 1). */
-static int32_t *mQuelto_fenetreDeBruijn(const int32_t *lus)
+/* The window of s for the flags lus (s.k of them, each 0 or 1). */
+static int32_t *mQuelto_fenetreDeBruijn(const SequenceDeBruijn &s, const int32_t *lus)
 {
     uint32_t v = 0;
-    for (int j = 0; j < s_deBruijn.k; j++) v = v << 1 | static_cast<uint32_t>(lus[j] != 0);
-    return s_deBruijn.places + s_deBruijn.fenetre[v];
+    for (int j = 0; j < s.k; j++) v = v << 1 | static_cast<uint32_t>(lus[j] != 0);
+    return s.places + s.fenetre[v];
 }
 
 /*
@@ -792,10 +810,9 @@ static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, 
         t.nbNonPrio = nbNonPrio;
         mQuelto_choisirDeBruijn(nbPrio, nbNonPrio, premiereLigne ? nbLignes : 0);
     }
-    if (s_deBruijn.k != 0) {
-        int32_t *fenetre = mQuelto_fenetreDeBruijn(lus);
-        v->i_vectBoolEcPrio = fenetre;
-        v->i_vectBoolEcNonPrio = fenetre + nbPrio;
+    if (s_deBruijn.actif) {
+        v->i_vectBoolEcPrio = mQuelto_fenetreDeBruijn(s_deBruijn.prio, lus);
+        v->i_vectBoolEcNonPrio = mQuelto_fenetreDeBruijn(s_deBruijn.nonPrio, lus + nbPrio);
         return 0;
     }
     t.nbVehicules++;
