@@ -207,10 +207,11 @@ static const char *mQuelto_champSuivant(ChampsLigne &c, size_t *longueurChamp)
         OSupUtils_extraireChamp(c.ligne, c.separateur, debut, &c.suivant, champ); /* fails, and reports */
         return nullptr;
     }
-    const char *debut = c.ligne + c.suivant;
-    const size_t reste = c.longueur - static_cast<size_t>(c.suivant);
-    const char *fin = static_cast<const char *>(memchr(debut, c.separateur[0], reste));
-    if (fin == nullptr) fin = debut + reste;
+    /* Fields are short (a flag is one character): a plain scan beats a call. */
+    const char *debut = c.ligne + c.suivant, *finLigne = c.ligne + c.longueur;
+    const char sep = c.separateur[0];
+    const char *fin = debut;
+    while (fin < finLigne && *fin != sep) fin++;
     *longueurChamp = static_cast<size_t>(fin - debut);
     c.suivant = static_cast<int>(fin - c.ligne) + 1;
     return debut;
