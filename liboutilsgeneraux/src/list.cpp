@@ -932,6 +932,7 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
     int32_t *index = l->primaryIndex;
     const ListCle *cle = n > 1 ? list_cle_de(fcmp) : nullptr;
     ListEntreeCle *entrees = cle != nullptr ? static_cast<ListEntreeCle *>(malloc(n * sizeof(ListEntreeCle))) : nullptr;
+    if (entrees != nullptr) list_conseiller_grandes_pages(entrees, n * sizeof(ListEntreeCle));
     if (entrees == nullptr) {
         auto comparer = [l, fcmp](int32_t a, int32_t b) {
             return fcmp(list_adresse_rang(l, a), list_adresse_rang(l, b));
