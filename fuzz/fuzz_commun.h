@@ -168,6 +168,7 @@ inline bool fuzzTransferer(int fd, void *octets, size_t n, bool ecrire)
 inline void fuzzDemarrer(FuzzCorps corps, std::initializer_list<int> attendus)
 {
     g_fuzzAttendus.assign(attendus);
+    fuzzDossier(); /* made here, so that the server and the fuzzer share it */
     void *m = mmap(nullptr, sizeof(FuzzPartage) + g_fuzzNbCompteurs, PROT_READ | PROT_WRITE,
                    MAP_SHARED | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (m == MAP_FAILED) abort();

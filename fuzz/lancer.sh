@@ -32,7 +32,7 @@ for c in "${cibles[@]}"; do
   mkdir "$travail/artefacts" "$travail/tmp"
   debut=$(date +%s)
   TMPDIR="$travail/tmp" "$build/fuzz_$c" -max_total_time="$secondes" -seed="${FUZZ_SEED:-1}" -timeout=30 \
-    -rss_limit_mb=2048 -detect_leaks=0 -print_final_stats=1 -artifact_prefix="$travail/artefacts/" \
+    -rss_limit_mb=2048 -detect_leaks=0 -len_control=0 -print_final_stats=1 -artifact_prefix="$travail/artefacts/" \
     "$travail/corpus" >"$travail/journal" 2>&1
   rc=$?
   duree=$(($(date +%s) - debut))
@@ -42,7 +42,7 @@ for c in "${cibles[@]}"; do
     echo "fuzz_$c: ran ${duree} s, ${execs:-?} executions, corpus of ${taille} inputs, no finding"
   else
     echo "fuzz_$c: FINDING after ${duree} s (status $rc)"
-    tail -n 60 "$travail/journal"
+    tail -n 150 "$travail/journal"
     mkdir -p fuzz-findings
     for f in "$travail"/artefacts/*; do
       [ -f "$f" ] || continue
