@@ -169,7 +169,10 @@ long balayer(const char *retirer, int rcNormal)
     for (long n = 1; n < 100000; n++) {
         const Issue i = lancerAvecEchec(dir, n);
         if (i.signal) {
-            ADD_FAILURE() << "allocation " << n << ": the child ended with " << i.detail << "\n" << i.erreurs;
+            ADD_FAILURE() << "allocation " << n << ": the child ended with "
+                          << (i.detail >= 1000 ? "signal " + std::to_string(i.detail - 1000)
+                                               : "status " + std::to_string(i.detail))
+                          << "\n" << i.erreurs;
             return n;
         }
         if (!i.atteinte || i.rc == 0) {
