@@ -223,6 +223,82 @@ TEST(ListTri, PartDeLOrdreCourantDeLIndex)
     }
 }
 
+/*
+** Sorts through keys (list_associer_cle) against list_qsort on the elements:
+** long lists whose keys are all different (sorted by the keys' bytes), with
+** one pair of equal keys (taken back to the quicksort), and with keys that
+** are only a prefix of the order (equal prefixes decided by the function).
+*/
+struct Nomme {
+    char nom[24];
+};
+int parNomme(const void *a, const void *b) { return strcmp(((const Nomme *)a)->nom, ((const Nomme *)b)->nom); }
+int parFinDuNom(const void *a, const void *b)
+{
+    const char *x = ((const Nomme *)a)->nom, *y = ((const Nomme *)b)->nom;
+    return signe(x[strlen(x) - 1], y[strlen(y) - 1]);
+}
+uint64_t clePrefixe(const void *a)
+{
+    uint64_t k = 0;
+    const char *s = ((const Nomme *)a)->nom;
+    for (int i = 0, fini = 0; i < 8; i++) {
+        fini = fini || s[i] == '\0';
+        k = k << 8 | (fini ? 0u : static_cast<unsigned char>(s[i]));
+    }
+    return k;
+}
+uint64_t cleEntier(const void *a) { return static_cast<uint64_t>(static_cast<uint32_t>(((const Elt *)a)->cle) ^ 0x80000000u) << 32; }
+
+TEST(ListTri, ParClesCommeLaFonctionQuellesSoientDistinctesOuNon)
+{
+    std::mt19937 alea(11);
+    ASSERT_EQ(list_associer_cle(parCle, cleEntier, 1), 1);
+    ASSERT_EQ(list_associer_cle(parNomme, clePrefixe, 0), 1);
+    auto comparer = [](LIST &l, LIST_FCMP f, const std::string &cas) {
+        struct Ctx {
+            LIST *l;
+            LIST_FCMP f;
+        } ctx{&l, f};
+        auto parElements = [](int32_t a, int32_t b, void *x) {
+            Ctx *c = static_cast<Ctx *>(x);
+            return c->f(list_element(c->l, a), list_element(c->l, b));
+        };
+        std::vector<int32_t> attendu(l.primaryIndex, l.primaryIndex + l.count);
+        list_qsort(attendu.data(), l.count, parElements, &ctx);
+        list_trier(&l, f);
+        ASSERT_EQ(attendu, std::vector<int32_t>(l.primaryIndex, l.primaryIndex + l.count)) << cas;
+    };
+    for (int essai = 0; essai < 12; essai++) {
+        const int n = 4096 + static_cast<int>(alea() % 30000);
+        LIST l;
+        list_init(&l, 0, 0, sizeof(Elt), nullptr);
+        std::vector<int> cles(n);
+        for (int i = 0; i < n; i++) cles[i] = essai % 3 == 0 ? i - n / 2 : static_cast<int>(alea());
+        std::shuffle(cles.begin(), cles.end(), alea);
+        if (essai % 2 == 1) cles[alea() % n] = cles[alea() % n]; /* perhaps one pair of equal keys */
+        for (int i = 0; i < n; i++) {
+            Elt x{cles[i], 0, i};
+            ASSERT_EQ(list_append(&l, &x, 0), 1);
+        }
+        list_trier(&l, parCle2); /* some order other than the ranks' */
+        comparer(l, parCle, "entiers " + std::to_string(essai));
+
+        LIST m;
+        list_init(&m, 0, 0, sizeof(Nomme), nullptr);
+        for (int i = 0; i < n; i++) {
+            Nomme x{};
+            const int numero = essai % 2 == 0 ? i : static_cast<int>(alea() % (n / 2));
+            snprintf(x.nom, sizeof x.nom, essai % 4 < 2 ? "V%07d" : "PREFIXE-%d", numero);
+            ASSERT_EQ(list_append(&m, &x, 0), 1);
+        }
+        list_trier(&m, parFinDuNom);
+        comparer(m, parNomme, "noms " + std::to_string(essai));
+    }
+    list_associer_cle(parCle, nullptr, 0);
+    list_associer_cle(parNomme, nullptr, 0);
+}
+
 /* Both searches against a plain bisection, on lists with many ties; each
 ** insertion lands just before the equal element found. */
 TEST(ListRecherche, ChoixParmiLesEgauxCommeLaBissection)

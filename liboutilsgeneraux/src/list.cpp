@@ -919,12 +919,82 @@ struct ListEntreeCle {
     int32_t rang;
 };
 
+static uint64_t list_cle_entree(const ListEntreeCle &e)
+{
+    return static_cast<uint64_t>(e.haut) << 32 | e.bas;
+}
+
+/*
+** Sorts whose keys are all different.  When no two elements have the same
+** key, the keys alone order the elements as fcmp does (cle(a) < cle(b)
+** implies fcmp(a, b) < 0), with no two elements equal: there is only one
+** sorted order, and any sort finds the permutation that the quicksort would.
+** The keys are then sorted by their bytes, most significant first, each
+** byte distributing the entries in place into 256 buckets (Bentley and
+** McIlroy's American flag sort): a few passes over the entries where the
+** quicksort makes some twenty.  Two equal keys stop it (false): the order
+** of equal elements is the quicksort's own, and the caller takes the
+** entries back to their first order and runs the quicksort.
+*/
+
+/* Below this many entries a bucket is finished by insertion. */
+static constexpr int32_t LIST_BASE_PETIT = 16;
+/* Below this many elements the quicksort is cheap enough. */
+static constexpr int32_t LIST_BASE_MIN = 4096;
+
+/* Insertion sort of e[0..n-1] by key; false when two keys are equal. */
+static bool list_tri_base_insertion(ListEntreeCle *e, int32_t n)
+{
+    for (int32_t m = 1; m < n; m++)
+        for (int32_t j = m; j > 0 && list_cle_entree(e[j - 1]) >= list_cle_entree(e[j]); j--) {
+            if (list_cle_entree(e[j - 1]) == list_cle_entree(e[j])) return false;
+            std::swap(e[j - 1], e[j]);
+        }
+    return true;
+}
+
+/*
+** Sort e[0..n-1] by key from the byte at bit decalage (56, 48, ..., 0)
+** down, the bytes above being equal in all of them.  false as soon as two
+** keys are found equal (e is then in no useful order).
+*/
+static bool list_tri_base(ListEntreeCle *e, int32_t n, int decalage)
+{
+    if (n <= LIST_BASE_PETIT) return list_tri_base_insertion(e, n);
+    int32_t compte[256];
+    for (;; decalage -= 8) {
+        if (decalage < 0) return false; /* n >= 2 entries, all bytes equal */
+        memset(compte, 0, sizeof compte);
+        for (int32_t i = 0; i < n; i++) compte[(list_cle_entree(e[i]) >> decalage) & 0xFF]++;
+        if (compte[(list_cle_entree(e[0]) >> decalage) & 0xFF] != n) break; /* this byte tells them apart */
+    }
+    int32_t debut[257], prochain[256];
+    debut[0] = 0;
+    for (int b = 0; b < 256; b++) debut[b + 1] = debut[b] + compte[b];
+    for (int b = 0; b < 256; b++) prochain[b] = debut[b];
+    for (int b = 0; b < 256; b++) {
+        while (prochain[b] < debut[b + 1]) {
+            const int c = static_cast<int>((list_cle_entree(e[prochain[b]]) >> decalage) & 0xFF);
+            if (c == b)
+                prochain[b]++;
+            else
+                std::swap(e[prochain[b]], e[prochain[c]++]);
+        }
+    }
+    for (int b = 0; b < 256; b++) {
+        if (compte[b] > 1 && !list_tri_base(e + debut[b], compte[b], decalage - 8)) return false;
+    }
+    return true;
+}
+
 /*
 ** Sort the first count entries of the primary index by fcmp.  With a key and
 ** memory for it: the entries with their keys, read in index order (the
 ** element a few places ahead is prefetched), sorted by key (fcmp on equal
-** keys unless the key is exact), ranks written back.  Otherwise, or when the
-** keys' array cannot be had, the ranks themselves, comparing elements.
+** keys unless the key is exact), ranks written back.  A long list whose keys
+** turn out all different is sorted by its keys' bytes (see above).
+** Otherwise, or when the keys' array cannot be had, the ranks themselves,
+** comparing elements.
 */
 static void list_trier_index(LIST *l, LIST_FCMP fcmp)
 {
@@ -940,12 +1010,23 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
         list_tri_rapide(index, n, comparer);
         return;
     }
+    /* The entries hold their index position until the sort by bytes is over. */
     constexpr int32_t AVANCE = 16;
     for (int32_t i = 0; i < n; i++) {
         if (i + AVANCE < n) __builtin_prefetch(list_adresse_rang(l, index[i + AVANCE]));
         const uint64_t k = cle->cle(list_adresse_rang(l, index[i]));
-        entrees[i] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), index[i]};
+        entrees[i] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), i};
     }
+    if (n >= LIST_BASE_MIN && list_tri_base(entrees, n, 56)) {
+        for (int32_t i = 0; i < n; i++) entrees[i].rang = index[entrees[i].rang];
+        for (int32_t i = 0; i < n; i++) index[i] = entrees[i].rang;
+        free(entrees);
+        return;
+    }
+    /* Back to the index order (each entry to the position it holds), then the quicksort. */
+    for (int32_t i = 0; i < n; i++)
+        while (entrees[i].rang != i) std::swap(entrees[i], entrees[entrees[i].rang]);
+    for (int32_t i = 0; i < n; i++) entrees[i].rang = index[i];
     const bool exacte = cle->exacte != 0;
     auto comparer = [l, fcmp, exacte](const ListEntreeCle &a, const ListEntreeCle &b) {
         if (a.haut != b.haut) return a.haut < b.haut ? -1 : 1;
