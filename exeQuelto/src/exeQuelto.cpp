@@ -21,8 +21,7 @@
 ** already reported its own failure; the driver then only returns -1.  The
 ** driver's own failures (settings file not loaded, trace log not created,
 ** a setting it needs not defined, a composed path too long) are printed on
-** standard output, without a newline, and reported through OSupTrace_Report;
-** a settings file that could not be loaded adds the loader's recorded cause.
+** standard output, without a newline, and reported through OSupTrace_Report.
 **
 ** The driver owns, in its own frame, the instance record (which embeds the
 ** reference's results) and the candidate's results record.  Nothing of them
@@ -123,18 +122,12 @@ bool cheminAccepte(const std::string &chemin)
 
 /*
 ** Step 1: load the settings file from the working directory.  Whatever made
-** the load fail, the message is "File not found : exeQuelto.ini !!".  When the
-** loader recorded why it stopped (a line without "=", a read error, memory
-** exhausted), that text follows as a second error report, so that the cause
-** is not lost; a missing file records nothing and adds nothing.
+** the load fail, the message is "File not found : exeQuelto.ini !!".
 */
 bool chargerParametres()
 {
-    appli_reset_errno();
     if (og_add_envfile(FICHIER_PARAMETRES) == 0) return true;
     signalerEchec(__LINE__, std::string("File not found : ") + FICHIER_PARAMETRES + " !!");
-    const ApplLastError &cause = appli_last_error();
-    if (cause.message != nullptr) OSupTrace_Report(APPLI_SOURCE, __LINE__, nullptr, 0, "%s", cause.message);
     return false;
 }
 
