@@ -233,8 +233,13 @@ static uint64_t mQuelto_cleDrapeaux(const Vehicule *v, int haut)
     for (int prio = 1; prio >= 0 && bit >= 0; prio--) {
         const int32_t *d = prio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
         const int32_t nb = prio ? g_QueltoNbEcartsPrio : g_QueltoNbEcartsNonPrio;
-        for (int32_t k = 0; k < nb && bit >= 0; k++, bit--)
-            if (d == nullptr || d[k] != 1) cle |= uint64_t{1} << bit;
+        const int32_t m = nb < bit + 1 ? nb : bit + 1; /* the flags that have a bit */
+        if (d == nullptr) {
+            for (int32_t k = 0; k < m; k++) cle |= uint64_t{1} << (bit - k);
+        } else {
+            for (int32_t k = 0; k < m; k++) cle |= static_cast<uint64_t>(d[k] != 1) << (bit - k);
+        }
+        bit -= m;
     }
     return cle;
 }
