@@ -21,19 +21,17 @@
 **   - every working buffer holds OG_LONG_BUF bytes and nothing is ever written
 **     past it: over-long texts are cut (see og_expand_env) or, for a file name
 **     that would be cut, refused;
-**   - includes nest at most OG_PROFONDEUR_INCLUDE_MAX levels deep, a file is
-**     never loaded again while it is being read (an include cycle is cut
-**     where it closes), and one load follows at most OG_NB_INCLUSIONS_MAX
-**     include lines in all, so that files which include one another many
-**     times cannot make the work grow exponentially with the nesting.
+**   - includes nest at most OG_PROFONDEUR_INCLUDE_MAX levels deep (a file
+**     that includes itself is read that many times over, then the deepest
+**     include line is ignored), and one load follows at most
+**     OG_NB_INCLUSIONS_MAX include lines in all, so that files which include
+**     one another several times cannot make the work grow exponentially.
 **
 ** Failures are recorded in the last-error record only; formatted messages are
 ** first built in the module's message buffer.  Nothing here writes to the
 ** trace log or to a standard stream.
 */
 #include "applistd.h"
-
-#include <sys/stat.h>
 
 #include <climits>
 #include <cstdio>
@@ -52,7 +50,7 @@ static constexpr size_t OG_LONG_DATE = 256;
 static const char *const OG_BLANCS_FIN = " \t\n";
 
 /* Include lines that one top-level load follows at most, all depths together. */
-static constexpr int OG_NB_INCLUSIONS_MAX = 256;
+static constexpr int OG_NB_INCLUSIONS_MAX = 4096;
 
 /* Characters that end a reference name after "$". */
 static const char *const OG_SEPARATEURS_REF = " #$/\\:;\t.";
@@ -275,12 +273,10 @@ const char *og_format_date(time_t t, const char *fmt)
 /* The settings file loader.                                               */
 
 /*
-** The files that one top-level load is reading, outermost first, each known
-** by its device and inode, and the include lines it has followed so far.
+** The state of one top-level load: how many files are open in the chain of
+** includes, outermost first, and how many include lines it has followed.
 */
 struct ChaineInclusions {
-    dev_t dev[OG_PROFONDEUR_INCLUDE_MAX + 1];
-    ino_t ino[OG_PROFONDEUR_INCLUDE_MAX + 1];
     int nbFichiers;
     int nbInclusions;
 };
@@ -338,34 +334,6 @@ static void suivreInclusion(char *rest, const char *fileName, int numLigne, Chai
 }
 
 /*
-** Put the open file fp at the end of the include chain.  False, with
-** EA_FMTFICH recorded, when that file is already being read further up (an
-** include cycle); a file whose identity cannot be had is admitted, the depth
-** bound still stops it.
-*/
-static bool entrerDansChaine(FILE *fp, const char *fileName, ChaineInclusions *chaine)
-{
-    struct stat etat;
-    if (fstat(fileno(fp), &etat) != 0) {
-        etat.st_dev = 0;
-        etat.st_ino = 0;
-    } else {
-        for (int i = 0; i < chaine->nbFichiers; i++) {
-            if (chaine->dev[i] == etat.st_dev && chaine->ino[i] == etat.st_ino) {
-                snprintf(s_ogMessage, sizeof s_ogMessage, "og_add_envfile(): inclusion recursive du fichier %s",
-                         fileName);
-                appli_set_errno(EA_FMTFICH, s_ogMessage, APPLI_SOURCE, __LINE__);
-                return false;
-            }
-        }
-    }
-    chaine->dev[chaine->nbFichiers] = etat.st_dev;
-    chaine->ino[chaine->nbFichiers] = etat.st_ino;
-    chaine->nbFichiers++;
-    return true;
-}
-
-/*
 ** Define the variable of the assignment line that starts at start and whose
 ** first "=" is egal.  0, or -1 when the definition failed.
 */
@@ -384,8 +352,7 @@ static int definirAffectation(char *start, char *egal)
 
 /*
 ** Load the settings file fileName (its "$NAME" references expanded) as the
-** next file of the include chain.  The contract is og_add_envfile's; a file
-** already in the chain is not read again (-1, EA_FMTFICH).
+** next file of the include chain.  The contract is og_add_envfile's.
 */
 static int chargerFichier(const char *fileName, const char *section, ChaineInclusions *chaine)
 {
@@ -411,10 +378,7 @@ static int chargerFichier(const char *fileName, const char *section, ChaineInclu
 
     FILE *fp = fopen(nomFichier, "r");
     if (fp == nullptr) return -1;
-    if (!entrerDansChaine(fp, fileName, chaine)) {
-        fclose(fp);
-        return -1;
-    }
+    chaine->nbFichiers++;
     int rc = lireLignes(fp, fileName, section, chaine);
     chaine->nbFichiers--;
     fclose(fp);
