@@ -152,6 +152,7 @@ static void mQuelto_anticiperVehicule(const LIST *l, int32_t i, int32_t n, bool 
 */
 static int mQuelto_comparerDrapeaux(const int32_t *a, const int32_t *b, int32_t nb)
 {
+    if (a == b) return 0; /* vehicles with equal flags often share their arrays */
     for (int32_t k = 0; k < nb; k++) {
         bool optA = a != nullptr && a[k] == 1;
         bool optB = b != nullptr && b[k] == 1;
