@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "applierrno.h"
 #include "applistd.h"
@@ -38,14 +39,18 @@ std::string dernierMessage()
     return m == nullptr ? "" : m;
 }
 
+/* Each name of the table has the value beside it ("<null>": undefined). */
+void attendreValeurs(std::initializer_list<std::pair<const char *, std::string>> table)
+{
+    for (const auto &[nom, valeur] : table) EXPECT_EQ(val(nom), valeur) << nom;
+}
+
 }  // namespace
 
-TEST(UtilString, Helpers)
+TEST(UtilString, HelpersAndDateFormat)
 {
-    EXPECT_TRUE(og_is_blank(""));
-    EXPECT_TRUE(og_is_blank("   "));
-    EXPECT_FALSE(og_is_blank(" \t "));
-    EXPECT_FALSE(og_is_blank("\n"));
+    for (auto [texte, blanc] : {std::pair{"", true}, {"   ", true}, {" \t ", false}, {"\n", false}})
+        EXPECT_EQ(og_is_blank(texte) != 0, blanc) << "[" << texte << "]";
     EXPECT_STREQ(og_skip_spaces(" \t\n\v\f\rx y"), "x y");
     EXPECT_EQ(og_skip_spaces(" \t\r\n"), nullptr);
     char t[] = "ab \t\n \n";
@@ -57,10 +62,8 @@ TEST(UtilString, Helpers)
     og_strncpyz(d, "abcdefghij", 5);
     EXPECT_STREQ(d, "abcde");
     EXPECT_EQ(d[6], '#');  /* nothing written past position n */
-}
 
-TEST(FormatDate, FormatsAndRefusesOverflow)
-{
+    /* Date formatting refuses a result longer than its buffer. */
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_STREQ(og_format_date(86400 * 365 + 3600 + 61, "le %d/%m/%Y a %H:%M:%S"), "le 01/01/1971 a 01:01:01");
@@ -75,28 +78,11 @@ TEST(FormatDate, FormatsAndRefusesOverflow)
 TEST(Settings, AssignmentLines)
 {
     DossierCourant d;
-    ecrireFichier("s.ini",
-                  "  A = b c \n"
-                  "E1=\n"
-                  "E2=   \t\n"
-                  "=x\n"
-                  "X=1 # note\n"
-                  "export QT_EXP1=1\n"
-                  "exportQT_EXP2=1\n"
-                  "\t# comment = no\n"
-                  "[section]\n"
-                  "\n"
-                  "Q=\"a b\"\n"
-                  "K=1\n"
-                  "K=2\n");
+    ecrireFichier("s.ini", "  A = b c \nE1=\nE2=   \t\n=x\nX=1 # note\nexport QT_EXP1=1\nexportQT_EXP2=1\n"
+                           "\t# comment = no\n[section]\n\nQ=\"a b\"\nK=1\nK=2\n");
     ASSERT_EQ(og_add_envfile("s.ini"), 0);
-    EXPECT_EQ(val("A"), "b c");
-    EXPECT_EQ(val("E1"), "");
-    EXPECT_EQ(val("E2"), "");
-    EXPECT_EQ(val(""), "x");
-    EXPECT_EQ(val("X"), "1 # note");
-    EXPECT_EQ(val("Q"), "\"a b\"");
-    EXPECT_EQ(val("K"), "2");
+    attendreValeurs({{"A", "b c"}, {"E1", ""}, {"E2", ""}, {"", "x"}, {"X", "1 # note"}, {"Q", "\"a b\""},
+                     {"K", "2"}});
     EXPECT_EQ(list_length(m_og_get_envlist()), 7);  /* A E1 E2 "" X Q K: no export line */
 }
 
@@ -105,9 +91,7 @@ TEST(Settings, ReferencesUseTheTableAtThatLine)
     DossierCourant d;
     ecrireFichier("s.ini", "QB1=$QTA/sub\nQTA=/data\nQB2=$QTA/sub\nQB3=$QTA$QTA.x\n");
     ASSERT_EQ(og_add_envfile("s.ini"), 0);
-    EXPECT_EQ(val("QB1"), "/sub");
-    EXPECT_EQ(val("QB2"), "/data/sub");
-    EXPECT_EQ(val("QB3"), "/data/data.x");
+    attendreValeurs({{"QB1", "/sub"}, {"QB2", "/data/sub"}, {"QB3", "/data/data.x"}});
     EXPECT_EQ(appli_last_error().code, &EX_VARENV);
     EXPECT_EQ(dernierMessage(), "og_getenv(): variable QTA non definie");
 }
@@ -116,47 +100,38 @@ TEST(Settings, ExpandInPlace)
 {
     ASSERT_NE(m_og_add_envlist("A", "va"), nullptr);
     ASSERT_NE(m_og_add_envlist("AB", "vab"), nullptr);
-    char t[64] = "$A.txt";
-    og_expand_env(t, sizeof t);
-    EXPECT_STREQ(t, "va.txt");
-    strcpy(t, " \t$AB \n");
-    og_expand_env(t, sizeof t);
-    EXPECT_STREQ(t, "vab");
-    strcpy(t, "x$QT_UNDEF:$A;$/$");
-    og_expand_env(t, sizeof t);
-    EXPECT_STREQ(t, "x:va;/");
     /* A small capacity cuts the result and nothing is written past it. */
-    memset(t, '#', sizeof t);
-    strcpy(t, "$AB$AB");
-    og_expand_env(t, 5);
-    EXPECT_STREQ(t, "vabv");
+    const struct {
+        const char *texte;
+        size_t capacite;
+        const char *attendu;
+    } cas[] = {{"$A.txt", 64, "va.txt"}, {" \t$AB \n", 64, "vab"}, {"x$QT_UNDEF:$A;$/$", 64, "x:va;/"},
+               {"$AB$AB", 5, "vabv"}};
+    char t[64];
+    for (const auto &c : cas) {
+        memset(t, '#', sizeof t);
+        strcpy(t, c.texte);
+        og_expand_env(t, c.capacite);
+        EXPECT_STREQ(t, c.attendu) << c.texte;
+    }
     EXPECT_EQ(t[5], 'B');
 }
 
-TEST(Settings, LineWithoutEqualsFailsKeepingEarlierLines)
+TEST(Settings, LineWithoutEqualsAndIncludes)
 {
     DossierCourant d;
     ecrireFichier("bad.ini", "L1=1\nL2=2\n# c\n\nL5=5\nL6=6\n  K7  \nL8=8\n");
     EXPECT_EQ(og_add_envfile("bad.ini"), -1);
     EXPECT_EQ(appli_last_error().code, &EA_FMTFICH);
     EXPECT_EQ(dernierMessage(), "og_add_envfile(): format du fichier bad.ini erronne, ligne 7");
-    EXPECT_EQ(val("L1"), "1");
-    EXPECT_EQ(val("L6"), "6");
-    EXPECT_EQ(val("L8"), "<null>");
-}
+    attendreValeurs({{"L1", "1"}, {"L6", "6"}, {"L8", "<null>"}});
 
-TEST(Settings, IncludesAndMissingFile)
-{
-    DossierCourant d;
+    /* Includes: a missing one is skipped, a broken one keeps its earlier lines (names distinct from above). */
     ecrireFichier("main.ini", "QI1=a\n. other.ini\nQI3=$QI2/c\n.  missing.ini \n. broken.ini\nQI4=ok\n");
     ecrireFichier("other.ini", "QI2=b\nQI1=z\n");
     ecrireFichier("broken.ini", "QK1=1\nbroken\nQK2=2\n");
     ASSERT_EQ(og_add_envfile("main.ini"), 0);
-    EXPECT_EQ(val("QI1"), "z");
-    EXPECT_EQ(val("QI3"), "b/c");
-    EXPECT_EQ(val("QK1"), "1");
-    EXPECT_EQ(val("QK2"), "<null>");
-    EXPECT_EQ(val("QI4"), "ok");
+    attendreValeurs({{"QI1", "z"}, {"QI3", "b/c"}, {"QK1", "1"}, {"QK2", "<null>"}, {"QI4", "ok"}});
 }
 
 TEST(Settings, MissingFileAndEnvironmentFallback)
@@ -212,29 +187,20 @@ TEST(Settings, IncludeDepthIsBounded)
         ecrireFichier("f" + std::to_string(i) + ".ini",
                       "D" + std::to_string(i) + "=1\n. f" + std::to_string(i + 1) + ".ini\n");
     EXPECT_EQ(og_add_envfile("f0.ini"), 0);
-    EXPECT_EQ(val("D16"), "1");
-    EXPECT_EQ(val("D17"), "<null>");
+    attendreValeurs({{"D16", "1"}, {"D17", "<null>"}});
 }
 
 TEST(Settings, OverlongTextsAreCut)
 {
     DossierCourant d;
     std::string n300(300, 'N'), n259(259, 'N');
-    ecrireFichier("s.ini",
-                  "QV=" + std::string(1000, 'x') + "\n" +
-                  "QW=$QV$QV\n" +
-                  n259 + "=v\n" +
-                  "QR=$" + n300 + "/t\n" +
-                  "QL=" + std::string(1020, 'y') + "QN=5\n" +
-                  "QP=" + std::string(1019, 'z') + "\r\n" +
-                  "bad\n");
+    ecrireFichier("s.ini", "QV=" + std::string(1000, 'x') + "\nQW=$QV$QV\n" + n259 + "=v\nQR=$" + n300 + "/t\nQL=" +
+                               std::string(1020, 'y') + "QN=5\nQP=" + std::string(1019, 'z') + "\r\nbad\n");
     EXPECT_EQ(og_add_envfile("s.ini"), -1);
     EXPECT_EQ(dernierMessage(), "og_add_envfile(): format du fichier s.ini erronne, ligne 9");
-    EXPECT_EQ(val("QW"), std::string(1023, 'x'));
-    EXPECT_EQ(val("QR"), "v/t");
-    EXPECT_EQ(val("QL"), std::string(1020, 'y'));
-    EXPECT_EQ(val("QN"), "5");
-    EXPECT_EQ(val("QP"), std::string(1019, 'z'));  /* "\r" cut from "\n" by the piece end */
+    /* "\r" cut from "\n" by the piece end */
+    attendreValeurs({{"QW", std::string(1023, 'x')}, {"QR", "v/t"}, {"QL", std::string(1020, 'y')}, {"QN", "5"},
+                     {"QP", std::string(1019, 'z')}});
 
     EXPECT_EQ(og_add_envfile(std::string(1100, 'f').c_str()), -1);
     EXPECT_EQ(appli_last_error().code, &EA_INVPRMS);
@@ -246,15 +212,9 @@ TEST(Settings, CrLfAndSections)
     ecrireFichier("s.ini", "QC1=a b \r\n. inc.ini\r\nQC3=$QC2\r\nQC4=last\r");
     ecrireFichier("inc.ini", "QC2=x\r\n");
     ASSERT_EQ(og_add_envfile("s.ini"), 0);
-    EXPECT_EQ(val("QC1"), "a b");
-    EXPECT_EQ(val("QC3"), "x");
-    EXPECT_EQ(val("QC4"), "last");
+    attendreValeurs({{"QC1", "a b"}, {"QC3", "x"}, {"QC4", "last"}});
 
     ecrireFichier("sec.ini", "S0=1\n[a]\nSA=1\n [b] \nSB=1\n[a\nSC=1\n[a]x\r\nSD=1\n");
     ASSERT_EQ(og_add_envfile("sec.ini", "a"), 0);
-    EXPECT_EQ(val("SA"), "1");
-    EXPECT_EQ(val("SD"), "1");
-    EXPECT_EQ(val("S0"), "<null>");
-    EXPECT_EQ(val("SB"), "<null>");
-    EXPECT_EQ(val("SC"), "<null>");
+    attendreValeurs({{"SA", "1"}, {"SD", "1"}, {"S0", "<null>"}, {"SB", "<null>"}, {"SC", "<null>"}});
 }
