@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "applierrno.h"
@@ -30,7 +31,7 @@ static const std::string DEBUT = "**DEBUT**DEBUT**DEBUT**DEBUT**DEBUT**DEBUT**DE
 static const std::string FIN = "***FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN**FIN***";
 static const std::string BANNIERE = "\n\n\n" + DEBUT + "\n\nOUVERTURE le <DATE>\n\n\n\n";
 
-TEST(AppliErrno, EnregistrementEcraseChaqueChamp)
+TEST(AppliErrno, EnregistrementEtNomSource)
 {
     errno = ENOSPC;
     appli_set_errno(EA_FMTFICH, "ligne sans =", "a/src/b", 7);
@@ -53,16 +54,13 @@ TEST(AppliErrno, EnregistrementEcraseChaqueChamp)
     EXPECT_EQ(e.message, nullptr);
     EXPECT_STREQ(e.messageBuf, "");
     EXPECT_EQ(e.line, 11);
-}
 
-TEST(AppliErrno, NomSource)
-{
-    EXPECT_STREQ(appli_nom_source("/any/where/libQuelto/src/QueltoGesDonnees.cpp"), "libQuelto/src/QueltoGesDonnees");
-    EXPECT_STREQ(appli_nom_source("libQuelto/src/x.cpp"), "libQuelto/src/x");
-    EXPECT_STREQ(appli_nom_source("/a/src/lib/src/y.v2.cpp"), "lib/src/y.v2");
-    EXPECT_STREQ(appli_nom_source("/a/b/tests/t.cpp"), "tests/t");
-    EXPECT_STREQ(appli_nom_source("seul.cpp"), "seul");
-    EXPECT_STREQ(appli_nom_source(nullptr), "");
+    // Source names: the path below the root, without extension.
+    const std::pair<const char *, const char *> noms[] = {
+        {"/any/where/libQuelto/src/QueltoGesDonnees.cpp", "libQuelto/src/QueltoGesDonnees"},
+        {"libQuelto/src/x.cpp", "libQuelto/src/x"}, {"/a/src/lib/src/y.v2.cpp", "lib/src/y.v2"},
+        {"/a/b/tests/t.cpp", "tests/t"}, {"seul.cpp", "seul"}, {nullptr, ""}};
+    for (const auto &[chemin, nom] : noms) EXPECT_STREQ(appli_nom_source(chemin), nom) << (chemin ? chemin : "null");
     EXPECT_STREQ(APPLI_SOURCE, "tests/test_traces");
     EXPECT_EQ(APPLI_SOURCE, APPLI_SOURCE);  // interned: the same text every time
 }
@@ -100,7 +98,7 @@ TEST(Traces, FichierLigneParLigneEtBascule)
     EXPECT_NE(lireFichier(d / "b.log").find(FIN + "\n\n\n"), std::string::npos);
 }
 
-TEST(Traces, ModesWEtA)
+TEST(Traces, ModesWEtAOuvertureRefuseeLaisseLeJournal)
 {
     TempDir d;
     testutil::ecrireFichier(d / "a.log", "ancien\n");
@@ -114,12 +112,8 @@ TEST(Traces, ModesWEtA)
     EXPECT_EQ(masquerDates(lireFichier(d / "a.log")), BANNIERE + "un" + fermeture + BANNIERE + "deux");
     ASSERT_EQ(f_set_dbg_logfile_name((d / "a.log").c_str(), "w"), 0);
     EXPECT_EQ(masquerDates(lireFichier(d / "a.log")), BANNIERE);
-}
 
-TEST(Traces, OuvertureRefuseeLaisseLeJournal)
-{
-    TempDir d;
-    ASSERT_EQ(f_set_dbg_logfile_name((d / "a.log").c_str(), "w"), 0);
+    // A refused opening leaves the current log in place.
     EXPECT_EQ(f_set_dbg_logfile_name((d / "b.log").c_str(), "r"), -1);
     EXPECT_EQ(appli_last_error().code, &EA_INVPRMS);
     EXPECT_STREQ(appli_last_error().message, "f_set_dbg_logfile_name(): open_mode invalide");
@@ -149,7 +143,7 @@ TEST(Traces, FiltresNiveauEtCle)
     EXPECT_EQ(masquerDates(lireFichier(d / "a.log")), BANNIERE + "\n==TRACEDEBUG([m,2],[X,0])==>[cleX]\nniveau1");
 }
 
-TEST(Traces, ListeDesCles)
+TEST(Traces, ListeDesClesEtDatesEnFrancais)
 {
     EXPECT_STREQ(GetDebugKeyList(), "");
     EXPECT_EQ(AddDebugKeyList(""), 0);
@@ -162,10 +156,8 @@ TEST(Traces, ListeDesCles)
     std::string attendu = "k0";
     for (int i = 1; i < 256; i++) attendu += ",k" + std::to_string(i);
     EXPECT_EQ(GetDebugKeyList(), attendu);
-}
 
-TEST(Traces, DatesEnFrancais)
-{
+    // Dates in French, independent of the key list.
     setenv("TZ", "UTC", 1);
     tzset();
     EXPECT_STREQ(GetDateText(1733011200LL), "dimanche 01 decembre 2024   00:00:00");  // 2024-12-01
