@@ -42,11 +42,16 @@ int32_t g_nonPrio[4][1] = {{1}, {0}, {0}, {0}};
 ** figures and the results are consistent with that sequence.
 */
 struct Cas {
-    InstancePb inst{};
-    IndicateursSolution ind{};
+    testutil::TempDir dir;  /* where the reports of the case are written */
     int32_t violPrio[2] = {2, 0}, violNonPrio[1] = {0};
     double pourcentPrio[2] = {75.0, 25.0}, pourcentNonPrio[1] = {25.0};
     int32_t parNbEcarts[4] = {1, 2, 0, 1};
+    InstancePb inst{};
+    IndicateursSolution ind{.s_nomInstance = "inst_A", .s_nomCandidat = "solverX", .i_flagRapportComplet = 1,
+                            .i_nbPurges = 1, .d_longMoyRafales = 4.0, .i_flagLongMaxRafTeintesOk = 1,
+                            .i_teinteRafaleTropLongue = -1, .i_longRafaleTropLongue = -1,
+                            .i_vectNbViolEcPrio = violPrio, .i_vectNbViolEcNonPrio = violNonPrio,
+                            .i_nbViolEcPrio = 2, .i_nbViolEcNonPrio = 0, .d_note = 2000001.0};
 
     explicit Cas(bool sansNonPrio = false)
     {
@@ -91,20 +96,6 @@ struct Cas {
         inst.d_vectPourcentVehEcNonPrio = pourcentNonPrio;
         inst.i_vectNbVehParNbEcarts = parNbEcarts;
         if (sansNonPrio) parNbEcarts[2] = 1;  /* V1 then carries 2 options */
-
-        snprintf(ind.s_nomInstance, sizeof ind.s_nomInstance, "inst_A");
-        snprintf(ind.s_nomCandidat, sizeof ind.s_nomCandidat, "solverX");
-        ind.i_flagRapportComplet = 1;
-        ind.i_flagLongMaxRafTeintesOk = 1;
-        ind.i_teinteRafaleTropLongue = -1;
-        ind.i_longRafaleTropLongue = -1;
-        ind.i_nbPurges = 1;
-        ind.d_longMoyRafales = 4.0;
-        ind.i_vectNbViolEcPrio = violPrio;
-        ind.i_vectNbViolEcNonPrio = violNonPrio;
-        ind.i_nbViolEcPrio = 2;
-        ind.i_nbViolEcNonPrio = 0;
-        ind.d_note = 2000001.0;
     }
 };
 
@@ -164,54 +155,49 @@ std::string rapport(const std::string &chemin) { return testutil::masquerDates(t
 
 TEST(Rapport, CompleteReportsOfReferenceAndCandidate)
 {
-    testutil::TempDir dir;
     Cas c;
-    ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (dir / "ref").c_str()), 0);
-    EXPECT_EQ(rapport(dir / "ref"), ENTETE_REF + COMPLET);
+    ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (c.dir / "ref").c_str()), 0);
+    EXPECT_EQ(rapport(c.dir / "ref"), ENTETE_REF + COMPLET);
     /* An existing file is replaced; the candidate's header takes its names from the record. */
     snprintf(c.inst.s_nomInstance, sizeof c.inst.s_nomInstance, "other");
-    ASSERT_EQ(Quelto_ecrireRapportSurNumSeqCalcule(&c.inst, &c.ind, (dir / "ref").c_str()), 0);
-    EXPECT_EQ(rapport(dir / "ref"), ENTETE_CAND + COMPLET);
+    ASSERT_EQ(Quelto_ecrireRapportSurNumSeqCalcule(&c.inst, &c.ind, (c.dir / "ref").c_str()), 0);
+    EXPECT_EQ(rapport(c.dir / "ref"), ENTETE_CAND + COMPLET);
 }
 
 TEST(Rapport, BatchLimitViolatedShortOrCompleteAsTheRecordAsks)
 {
-    testutil::TempDir dir;
     Cas c;
     c.ind.i_flagLongMaxRafTeintesOk = 0;
     c.ind.i_teinteRafaleTropLongue = 1;
     c.ind.i_longRafaleTropLongue = 3;
-    ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (dir / "ref").c_str()), 0);
-    EXPECT_EQ(rapport(dir / "ref"), ENTETE_REF + OBJECTIFS + ERREURS + COMPLET.substr(OBJECTIFS.size()));
+    ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (c.dir / "ref").c_str()), 0);
+    EXPECT_EQ(rapport(c.dir / "ref"), ENTETE_REF + OBJECTIFS + ERREURS + COMPLET.substr(OBJECTIFS.size()));
     /* Short report; the first vehicle is marked when the last frozen colour differs. */
     c.ind.i_flagRapportComplet = 0;
     c.inst.i_teintePos_1 = 1;
-    ASSERT_EQ(Quelto_ecrireRapportSurNumSeqCalcule(&c.inst, &c.ind, (dir / "cand").c_str()), 0);
-    EXPECT_EQ(rapport(dir / "cand"), ENTETE_CAND + OBJECTIFS + ERREURS +
+    ASSERT_EQ(Quelto_ecrireRapportSurNumSeqCalcule(&c.inst, &c.ind, (c.dir / "cand").c_str()), 0);
+    EXPECT_EQ(rapport(c.dir / "cand"), ENTETE_CAND + OBJECTIFS + ERREURS +
                                          "\n\nPaint color sequence (* = paint color change) : \n\n*(2)*(1)(1)(1)" + FIN);
 }
 
 TEST(Rapport, MinimalPurgesLineOnlyForExactlyOne)
 {
-    testutil::TempDir dir;
     Cas c;
-    const std::string avec = ENTETE_REF + OBJECTIFS + CHIFFRES_DEBUT + RC3 + CHIFFRES_FIN +
-                             "\ncars matched by 3 ratio constraints = 25.00%" + TEINTES +
-                             "\nNombre minimal de purges : 1\n" + PURGES + SEQUENCE + SEQ_PRIO + SEQ_RC3 + FIN;
+    std::string avec = ENTETE_REF + COMPLET;
+    avec.insert(avec.find(PURGES), "\nNombre minimal de purges : 1\n");
     for (const char *valeur : {"1", "0", " 1", "1 ", "yes"}) {
         ASSERT_NE(m_og_add_envlist("S_QUELTO_FLAG_PRINT_NB_MINIMAL_PURGES", valeur), nullptr);
-        ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (dir / "r").c_str()), 0);
-        EXPECT_EQ(rapport(dir / "r"), std::string(valeur) == "1" ? avec : ENTETE_REF + COMPLET) << valeur;
+        ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (c.dir / "r").c_str()), 0);
+        EXPECT_EQ(rapport(c.dir / "r"), std::string(valeur) == "1" ? avec : ENTETE_REF + COMPLET) << valeur;
     }
 }
 
 TEST(Rapport, NoLowPriorityConstraintAndInfiniteMeanBatch)
 {
-    testutil::TempDir dir;
     Cas c(true);
     c.ind.d_longMoyRafales = std::numeric_limits<double>::infinity();
-    ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (dir / "r").c_str()), 0);
-    EXPECT_EQ(rapport(dir / "r"),
+    ASSERT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (c.dir / "r").c_str()), 0);
+    EXPECT_EQ(rapport(c.dir / "r"),
               ENTETE_REF + OBJECTIFS + CHIFFRES_DEBUT + CHIFFRES_FIN + "\ncars matched by 2 ratio constraints = 25.00%" + TEINTES +
                   "\nTotal number of paint color changes = 1\nMedian length of paint color batches = inf" + SEQUENCE +
                   SEQ_PRIO + FIN);
@@ -219,10 +205,9 @@ TEST(Rapport, NoLowPriorityConstraintAndInfiniteMeanBatch)
 
 TEST(Rapport, FailuresAreReportedAndNeverTakenForSuccess)
 {
-    testutil::TempDir dir;
     Cas c;
     /* A path that cannot be created, named in full however long. */
-    std::string chemin = dir / (std::string(3000, 'd') + "/r");
+    std::string chemin = c.dir / (std::string(3000, 'd') + "/r");
     CaptureStderr();
     EXPECT_EQ(Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, chemin.c_str()), -1);
     std::string err = GetCapturedStderr();
@@ -230,16 +215,16 @@ TEST(Rapport, FailuresAreReportedAndNeverTakenForSuccess)
     EXPECT_NE(err.find("\nS_MSG_ERR_0033 : impossible de creer le fichier (" + chemin + ") !!\n"), std::string::npos);
 
     /* A full device: every write is lost, and the writer says so. */
-    ASSERT_EQ(symlink("/dev/full", (dir / "plein").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/full", (c.dir / "plein").c_str()), 0);
     const char *noms[] = {"Quelto_ecrireRapportSurSeqInitiale", "Quelto_ecrireRapportSurNumSeqCalcule"};
     for (int i = 0; i < 2; i++) {
         CaptureStderr();
-        int rc = i == 0 ? Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (dir / "plein").c_str())
-                        : Quelto_ecrireRapportSurNumSeqCalcule(&c.inst, &c.ind, (dir / "plein").c_str());
+        int rc = i == 0 ? Quelto_ecrireRapportSurSeqInitiale(&c.inst, &c.ind, (c.dir / "plein").c_str())
+                        : Quelto_ecrireRapportSurNumSeqCalcule(&c.inst, &c.ind, (c.dir / "plein").c_str());
         err = GetCapturedStderr();
         EXPECT_EQ(rc, -1);
         EXPECT_NE(err.find(std::string("\nS_MSG_ERR_0038 : ") + noms[i] + " : error while writing the file (" +
-                           dir / "plein" + ") !!\n"),
+                           c.dir / "plein" + ") !!\n"),
                   std::string::npos)
             << err;
     }
@@ -248,7 +233,7 @@ TEST(Rapport, FailuresAreReportedAndNeverTakenForSuccess)
     Cas brut;
     list_init(&brut.inst.l_vehAOrdonnancer, 0, 0, sizeof(Vehicule), nullptr);
     CaptureStderr();
-    EXPECT_EQ(Quelto_ecrireRapportSurSeqInitiale(&brut.inst, &brut.ind, (dir / "coupe").c_str()), -1);
+    EXPECT_EQ(Quelto_ecrireRapportSurSeqInitiale(&brut.inst, &brut.ind, (c.dir / "coupe").c_str()), -1);
     err = GetCapturedStderr();
     EXPECT_NE(err.find("==>[]"), std::string::npos) << err;
 }
