@@ -41,18 +41,40 @@ Lecture capturer(F f)
 
 enum Fichier { ECARTS, LONGMAX, OBJECTIFS, VEHICULES };
 
+/* The reader of each kind of file, and the field of the instance naming that file. */
+int (*const LECTEURS[])(InstancePb *) = {mQuelto_lireFichEcartsCritEtMajInstancePb,
+                                         mQuelto_lireFichLongMaxTeinteEtMajInstancePb,
+                                         mQuelto_lireFichObjectifsEtMajInstancePb, mQuelto_lireFichVehEtMajInstancePb};
+
+char *champFichier(InstancePb &inst, int type)
+{
+    char *champ[] = {inst.s_fichEcartsCriteres, inst.s_fichLongMaxRafTeintes, inst.s_fichObjectifOptim,
+                     inst.s_fichVehicules};
+    return champ[type];
+}
+
 /* Write contenu to a file of dir and read it with the reader of that kind. */
 Lecture lire(InstancePb &inst, Fichier type, const testutil::TempDir &dir, const std::string &contenu)
 {
     std::string chemin = dir / ("f" + std::to_string(type));
     testutil::ecrireFichier(chemin, contenu);
-    char *champ[] = {inst.s_fichEcartsCriteres, inst.s_fichLongMaxRafTeintes, inst.s_fichObjectifOptim,
-                     inst.s_fichVehicules};
-    snprintf(champ[type], QUELTO_LONG_CHEMIN + 1, "%s", chemin.c_str());
-    int (*lecteur[])(InstancePb *) = {mQuelto_lireFichEcartsCritEtMajInstancePb,
-                                      mQuelto_lireFichLongMaxTeinteEtMajInstancePb,
-                                      mQuelto_lireFichObjectifsEtMajInstancePb, mQuelto_lireFichVehEtMajInstancePb};
-    return capturer([&] { return lecteur[type](&inst); });
+    snprintf(champFichier(inst, type), QUELTO_LONG_CHEMIN + 1, "%s", chemin.c_str());
+    return capturer([&] { return LECTEURS[type](&inst); });
+}
+
+/* A content that the reader refuses, and a text its report contains. */
+struct CasRefus {
+    std::string contenu, message;
+};
+
+/* Reading contenu must fail and the trace log must contain message. */
+Lecture lireRefus(InstancePb &inst, Fichier type, const testutil::TempDir &dir, const std::string &contenu,
+                  const std::string &message)
+{
+    Lecture l = lire(inst, type, dir, contenu);
+    EXPECT_EQ(l.rc, -1) << contenu;
+    EXPECT_NE(l.err.find(message), std::string::npos) << contenu << "\n" << l.err;
+    return l;
 }
 
 const EcartCritere *ecart(InstancePb &inst, bool prio, int r)
@@ -114,37 +136,29 @@ TEST(Ecarts, ReadsConstraintsInFileOrderWithCutNamesAndCrLf)
 TEST(Ecarts, RefusalsNameTheLineAndTheField)
 {
     testutil::TempDir dir;
-    const struct {
-        const char *ligne, *message;
-    } cas[] = {
+    const CasRefus cas[] = {
         {"3/5;1;RC1", "1 UTILS 00003"},
         {"3/5;01;RC1;0", "\nS_MSG_ERR_0010 : mQuelto_decodeLigneEcartCritere : priority flag invalid (01) on line (2) !!\n"},
         {"3/5;1 ;RC1;0", "priority flag invalid (1 ) on line (2)"},
         {"3/5;;RC1;0", "priority flag invalid () on line (2)"},
         {"3-5;1;RC1;0", "\nS_MSG_ERR_0034 : mQuelto_decodeLigneEcartCritere : ratio (3-5) invalid on line (2) !!\n"},
-        {"3;1;RC1;0", "ratio (3) invalid"},
-        {"3/0;1;RC1;0", "ratio (3/0) invalid"},
-        {"3 /5;1;RC1;0", "ratio (3 /5) invalid"},
-        {"-1/5;1;RC1;0", "ratio (-1/5) invalid"},
+        {"3;1;RC1;0", "ratio (3) invalid"}, {"3/0;1;RC1;0", "ratio (3/0) invalid"},
+        {"3 /5;1;RC1;0", "ratio (3 /5) invalid"}, {"-1/5;1;RC1;0", "ratio (-1/5) invalid"},
         {"1/x;1;RC1;0", "ratio (1/x) invalid"},
     };
     for (const auto &c : cas) {
         InstancePb inst{};
-        Lecture l = lire(inst, ECARTS, dir, std::string("h\n") + c.ligne + "\n");
-        EXPECT_EQ(l.rc, -1) << c.ligne;
-        EXPECT_NE(l.err.find(c.message), std::string::npos) << c.ligne << "\n" << l.err;
+        Lecture l = lireRefus(inst, ECARTS, dir, "h\n" + c.contenu + "\n", c.message);
         EXPECT_NE(l.err.find(std::string("ligne lue : ]\n")), std::string::npos) << l.err;
     }
     /* A ratio is refused before the priority is looked at. */
     InstancePb inst{};
-    Lecture l = lire(inst, ECARTS, dir, "h\n3/0;7;RC1;0\n");
+    Lecture l = lireRefus(inst, ECARTS, dir, "h\n3/0;7;RC1;0\n", "==TRACEDEBUG([" + SRC + ",");
     EXPECT_EQ(l.err.find("S_MSG_ERR_0010"), std::string::npos);
-    EXPECT_NE(l.err.find("==TRACEDEBUG([" + SRC + ","), std::string::npos);
 
     /* The decoder counts non-empty lines, the line reader physical lines. */
     InstancePb compte{};
-    l = lire(compte, ECARTS, dir, "h\n\n3/5;1;A;0\n\n\n3/5;2;B;0\n");
-    EXPECT_NE(l.err.find("priority flag invalid (2) on line (3) !!"), std::string::npos) << l.err;
+    l = lireRefus(compte, ECARTS, dir, "h\n\n3/5;1;A;0\n\n\n3/5;2;B;0\n", "priority flag invalid (2) on line (3) !!");
     EXPECT_NE(l.err.find("1 UTILS 00018 erreur de decodage du fichier [ " + dir / "f0" + " ], ligne (6)"),
               std::string::npos)
         << l.err;
@@ -189,22 +203,15 @@ TEST(LongMax, LastDataLineCountsAndNonPositiveIsRefused)
     }
     for (const char *champ : {"0", "-3", "abc", "", "-99999999999"}) {
         InstancePb inst{};
-        Lecture l = lire(inst, LONGMAX, dir, std::string("h\n") + champ + ";x\n");
-        EXPECT_EQ(l.rc, -1);
-        EXPECT_NE(l.err.find(std::string("\nS_MSG_ERR_0014 : mQuelto_decodeLigneLongMaxTeinte : Limitation on the "
-                                         "upper batch size of paint color batches (") +
-                             champ + ") invalid !!\n"),
-                  std::string::npos)
-            << l.err;
+        lireRefus(inst, LONGMAX, dir, std::string("h\n") + champ + ";x\n",
+                  std::string("\nS_MSG_ERR_0014 : mQuelto_decodeLigneLongMaxTeinte : Limitation on the upper batch "
+                              "size of paint color batches (") + champ + ") invalid !!\n");
     }
     for (const char *contenu : {"", "h\n", "\n\nh\n\n"}) {
         InstancePb inst{};
-        Lecture l = lire(inst, LONGMAX, dir, contenu);
-        EXPECT_EQ(l.rc, -1);
-        EXPECT_NE(l.err.find("\nS_MSG_ERR_0036 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb : file (" + dir / "f1" +
-                             ") gives no limitation on the upper batch size of paint color batches !!\n"),
-                  std::string::npos)
-            << l.err;
+        lireRefus(inst, LONGMAX, dir, contenu,
+                  "\nS_MSG_ERR_0036 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb : file (" + dir / "f1" +
+                      ") gives no limitation on the upper batch size of paint color batches !!\n");
     }
 }
 
@@ -228,9 +235,7 @@ TEST(Objectifs, PlacesInFileOrderAndRefusals)
     const std::string trois = "h\n;high_priority_level_and_easy_to_satisfy_ratio_constraints\n"
                               ";high_priority_level_and_difficult_to_satisfy_ratio_constraints\n"
                               ";paint_color_batches\n";
-    const struct {
-        std::string contenu, message;
-    } cas[] = {
+    const CasRefus cas[] = {
         {"h\n1;Paint_color_batches\n", "\nS_MSG_ERR_0016 : mQuelto_decodeLigneObjectifs : optimization objective "
                                        "(Paint_color_batches) invalid !!\n"},
         {"h\n1;paint_color_batches \n", "optimization objective (paint_color_batches ) invalid"},
@@ -242,9 +247,7 @@ TEST(Objectifs, PlacesInFileOrderAndRefusals)
     };
     for (const auto &c : cas) {
         InstancePb i{};
-        Lecture l = lire(i, OBJECTIFS, dir, c.contenu);
-        EXPECT_EQ(l.rc, -1);
-        EXPECT_NE(l.err.find(c.message), std::string::npos) << l.err;
+        lireRefus(i, OBJECTIFS, dir, c.contenu, c.message);
     }
 }
 
@@ -276,11 +279,8 @@ TEST(Vehicules, RefusalsInTheOrderOfTheChecks)
 {
     testutil::TempDir dir;
     const std::string pre = "\nS_MSG_ERR_00";
-    const struct {
-        std::string lignes, message;
-    } cas[] = {
-        {"d1;1;A;1;1;1", "1 UTILS 00003"},
-        {"d1;1;A", "1 UTILS 00003"},
+    const CasRefus cas[] = {
+        {"d1;1;A;1;1;1", "1 UTILS 00003"}, {"d1;1;A", "1 UTILS 00003"},
         {"d1;0;A;0;1;1;1", pre + "23 : mQuelto_decodeLigneVeh : the vehicle from line (2) has an invalid sequence "
                                  "rank (0) !!\n"},
         {"d1;abc;A;1;1;1;1", "invalid sequence rank (abc)"},
@@ -302,16 +302,13 @@ TEST(Vehicules, RefusalsInTheOrderOfTheChecks)
     for (const auto &c : cas) {
         InstancePb inst{};
         ASSERT_EQ(lire(inst, ECARTS, dir, ECARTS_2_1).rc, 0);
-        Lecture l = lire(inst, VEHICULES, dir, "h\n" + c.lignes + "\n");
-        EXPECT_EQ(l.rc, -1) << c.lignes;
-        EXPECT_NE(l.err.find(c.message), std::string::npos) << c.lignes << "\n" << l.err;
+        lireRefus(inst, VEHICULES, dir, "h\n" + c.contenu + "\n", c.message);
     }
     /* Rank and colour both invalid: the rank only; physical line in 00018. */
     InstancePb inst{};
     ASSERT_EQ(lire(inst, ECARTS, dir, ECARTS_2_1).rc, 0);
-    Lecture l = lire(inst, VEHICULES, dir, "h\n\nd1;0;A;0;1;1;1\n");
+    Lecture l = lireRefus(inst, VEHICULES, dir, "h\n\nd1;0;A;0;1;1;1\n", "ligne (3), ligne lue : ");
     EXPECT_EQ(l.err.find("S_MSG_ERR_0024"), std::string::npos);
-    EXPECT_NE(l.err.find("ligne (3), ligne lue : "), std::string::npos);
     EXPECT_NE(l.err.find("==>[d1;0;A;0;1;1;1]"), std::string::npos) << l.err;
 }
 
@@ -453,16 +450,11 @@ TEST(Lecture, MissingFilesNamedInTheReadersMessages)
     const char *fonctions[] = {"0009 : mQuelto_lireFichEcartsCritEtMajInstancePb",
                                "0013 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb",
                                "0015 : mQuelto_lireFichObjectifsEtMajInstancePb", "0017 : mQuelto_lireFichVehEtMajInstancePb"};
-    int (*lecteur[])(InstancePb *) = {mQuelto_lireFichEcartsCritEtMajInstancePb,
-                                      mQuelto_lireFichLongMaxTeinteEtMajInstancePb,
-                                      mQuelto_lireFichObjectifsEtMajInstancePb, mQuelto_lireFichVehEtMajInstancePb};
     for (int i = 0; i < 4; i++) {
         InstancePb inst{};
         inst.i_nbObjectifs = 7;
-        for (char *c : {inst.s_fichEcartsCriteres, inst.s_fichLongMaxRafTeintes, inst.s_fichObjectifOptim,
-                        inst.s_fichVehicules})
-            snprintf(c, QUELTO_LONG_CHEMIN + 1, "%s", absent.c_str());
-        Lecture l = capturer([&] { return lecteur[i](&inst); });
+        for (int f = 0; f < 4; f++) snprintf(champFichier(inst, f), QUELTO_LONG_CHEMIN + 1, "%s", absent.c_str());
+        Lecture l = capturer([&] { return LECTEURS[i](&inst); });
         EXPECT_EQ(l.rc, -1);
         EXPECT_EQ(inst.i_nbObjectifs, 7);  /* nothing reset */
         EXPECT_NE(l.err.find(std::string("\nS_MSG_ERR_") + fonctions[i] + " : file (" + absent + ") not found !!\n"),
