@@ -178,9 +178,9 @@ TEST(Settings, TableOrderAndRedefinition)
 TEST(Settings, IncludeDepthIsBounded)
 {
     DossierCourant d;
-    ecrireFichier("self.ini", "QS=$QS+\n. self.ini\nQS2=$QS\n");
+    ecrireFichier("self.ini", "QS=$QS.\n. self.ini\nQS2=$QS\n");
     EXPECT_EQ(og_add_envfile("self.ini"), 0);
-    EXPECT_EQ(val("QS2"), std::string(17, '+'));  /* the file, then 16 nested loads */
+    EXPECT_EQ(val("QS2"), std::string(17, '.'));  /* the file, then 16 nested loads */
 
     /* f0 includes f1 ... includes f20: f0 to f16 load, f17 is refused. */
     for (int i = 0; i <= 20; i++)
