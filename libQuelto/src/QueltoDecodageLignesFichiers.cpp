@@ -777,6 +777,7 @@ static void mQuelto_choisirDeBruijn(int nbPrio, int nbNonPrio, uint64_t nbLignes
     DeBruijnFlags d;
     if (!mQuelto_construireDeBruijn(d.prio, nbPrio)) return;
     if (!mQuelto_construireDeBruijn(d.nonPrio, nbNonPrio)) {
+        free(d.prio.places); /* no vehicle points into it yet */
         free(d.prio.fenetre);
         return;
     }
