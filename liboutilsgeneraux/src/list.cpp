@@ -1012,12 +1012,17 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
     }
     /* The entries hold their index position until the sort by bytes is over. */
     constexpr int32_t AVANCE = 16;
+    uint64_t min = UINT64_MAX, max = 0;
     for (int32_t i = 0; i < n; i++) {
         if (i + AVANCE < n) __builtin_prefetch(list_adresse_rang(l, index[i + AVANCE]));
         const uint64_t k = cle->cle(list_adresse_rang(l, index[i]));
         entrees[i] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), i};
+        if (k < min) min = k;
+        if (k > max) max = k;
     }
-    if (n >= LIST_BASE_MIN && list_tri_base(entrees, n, 56)) {
+    /* n keys spread over fewer than n values cannot all differ (a colour key, say). */
+    const bool distinctesPossibles = max - min >= static_cast<uint64_t>(n) - 1;
+    if (n >= LIST_BASE_MIN && distinctesPossibles && list_tri_base(entrees, n, 56)) {
         for (int32_t i = 0; i < n; i++) entrees[i].rang = index[entrees[i].rang];
         for (int32_t i = 0; i < n; i++) index[i] = entrees[i].rang;
         free(entrees);
