@@ -182,6 +182,12 @@ TEST(Settings, IncludeDepthIsBounded)
     EXPECT_EQ(og_add_envfile("self.ini"), 0);
     EXPECT_EQ(val("QS2"), std::string(17, '.'));  /* the file, then 16 nested loads */
 
+    /* An include of a device that never ends is ignored; the file goes on. */
+    ecrireFichier("zero.ini", ". /dev/zero\nQZ=1\n");
+    EXPECT_EQ(og_add_envfile("zero.ini"), 0);
+    EXPECT_EQ(og_add_envfile("/dev/zero"), -1);
+    attendreValeurs({{"QZ", "1"}});
+
     /* f0 includes f1 ... includes f20: f0 to f16 load, f17 is refused. */
     for (int i = 0; i <= 20; i++)
         ecrireFichier("f" + std::to_string(i) + ".ini",

@@ -90,6 +90,9 @@ TEST(LecteurLignes, LigneRefuseeEtFichierIllisible)
     EXPECT_EQ(OSupUtils_lireFichierParLigne(d.path().c_str(), decoder, &c, 10000), -1);
     EXPECT_EQ(appli_last_error().code, &EX_FILACCES);
     EXPECT_EQ(appli_last_error().sysErrno, EISDIR);
+    // A device that never ends (/dev/zero) is refused the same way, not read forever.
+    EXPECT_EQ(OSupUtils_lireFichierParLigne("/dev/zero", decoder, &c, 10000), -1);
+    EXPECT_EQ(appli_last_error().code, &EX_FILACCES);
     err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("==>[1 UTILS 00016 Probleme d'ouverture du fichier " + d.path() + "]"), std::string::npos);
     // No room for one character: refused instead of looping.

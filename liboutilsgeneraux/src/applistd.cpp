@@ -40,6 +40,7 @@
 #include <ctime>
 
 #include "applierrno.h"
+#include "commande_unix.h"
 #include "list.h"
 #include "util_string.h"
 
@@ -378,6 +379,11 @@ static int chargerFichier(const char *fileName, const char *section, ChaineInclu
 
     FILE *fp = fopen(nomFichier, "r");
     if (fp == nullptr) return -1;
+    if (!estFluxLisible(fp)) {
+        /* A directory or a device (/dev/zero would never end): not a settings file. */
+        fclose(fp);
+        return -1;
+    }
     chaine->nbFichiers++;
     int rc = lireLignes(fp, fileName, section, chaine);
     chaine->nbFichiers--;

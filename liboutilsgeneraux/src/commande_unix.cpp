@@ -56,3 +56,11 @@ int testerExistenceFichier(const char *directory, const char *name)
     if (errno == ENOENT || errno == ENOTDIR) return 0;
     return -1;
 }
+
+bool estFluxLisible(FILE *fp)
+{
+    struct stat etat;
+    if (fp == nullptr) return false;
+    if (fstat(fileno(fp), &etat) != 0) return true;
+    return !S_ISDIR(etat.st_mode) && !S_ISCHR(etat.st_mode) && !S_ISBLK(etat.st_mode);
+}

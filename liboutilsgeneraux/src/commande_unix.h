@@ -2,11 +2,21 @@
 #ifndef COMMANDE_UNIX_H
 #define COMMANDE_UNIX_H
 
+#include <cstdio>
+
 /*
 ** Whether the file directory (name null) or directory/name exists: 1 when it
 ** does, 0 when it does not (or a path component is not a directory), -1 when
 ** the test itself fails for another reason.
 */
 int testerExistenceFichier(const char *directory, const char *name);
+
+/*
+** Whether the open stream fp reads a file that ends: false for a directory
+** and for a character or block device (such as /dev/zero, which would feed
+** a line reader forever).  A stream whose status cannot be had counts as
+** readable; its reads then fail on their own.
+*/
+bool estFluxLisible(FILE *fp);
 
 #endif

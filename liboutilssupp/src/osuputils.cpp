@@ -34,6 +34,7 @@
 #include <cstring>
 
 #include "applierrno.h"
+#include "commande_unix.h"
 #include "osuptraces.h"
 
 /* Capacity of the message buffer; longer messages are formatted on the heap. */
@@ -129,6 +130,12 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
         return -1;
     }
     FILE *fichier = fopen(path, "r");
+    if (fichier != nullptr && !estFluxLisible(fichier)) {
+        /* A directory or a device: nothing a line reader can come to the end of. */
+        fclose(fichier);
+        errno = EISDIR;
+        fichier = nullptr;
+    }
     if (fichier == nullptr) {
         signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
         return -1;
