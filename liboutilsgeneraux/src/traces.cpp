@@ -77,10 +77,11 @@ static void noterEchecEcriture(int status, int line)
 ** buffered write succeeds even on a full disk).  The header is flushed ahead
 ** of the message and the closing "]" after it, and failures of either are
 ** not reported.  The stream's error flag is cleared first, so that a write
-** after a failed one tries again.  Returns 0, or -1 with EX_FILACCES recorded.
+** after a failed one tries again.  Returns the count of the message's write,
+** negative on failure; records nothing (each caller records as its own).
 */
-static int ecrireMessage(FILE *flux, const char *srcFile, int line, const char *key, int level, const char *fmt,
-                         va_list args)
+int f_ecrire_message(FILE *flux, const char *srcFile, int line, const char *key, int level, const char *fmt,
+                     va_list args)
 {
     clearerr(flux);
     if (srcFile != nullptr) {
@@ -95,6 +96,14 @@ static int ecrireMessage(FILE *flux, const char *srcFile, int line, const char *
         fputs("]\n", flux);
         fflush(flux);
     }
+    return status;
+}
+
+/* f_ecrire_message, with a failure recorded (EX_FILACCES).  0 or -1. */
+static int ecrireMessage(FILE *flux, const char *srcFile, int line, const char *key, int level, const char *fmt,
+                         va_list args)
+{
+    int status = f_ecrire_message(flux, srcFile, line, key, level, fmt, args);
     if (status < 0) {
         noterEchecEcriture(status, __LINE__);
         return -1;

@@ -43,6 +43,15 @@ int f_dbg_trace(const char *srcFile, int line, const char *key, int level, const
 int f_dbg_vtrace(const char *srcFile, int line, const char *key, int level, const char *fmt, va_list args)
     __attribute__((format(printf, 5, 0)));
 
+/*
+** Write one message to the stream flux, framed as a located line when srcFile
+** is given, and flush.  Returns the count of the message's own write, negative
+** when it (or the flush that delivers it) failed; records nothing.  Shared by
+** the trace log and the error report, which each record their own failures.
+*/
+int f_ecrire_message(FILE *flux, const char *srcFile, int line, const char *key, int level, const char *fmt,
+                     va_list args);
+
 /* A write without location or key (banners).  0, or -1 as f_dbg_trace. */
 int f_dbg_print(int level, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 

@@ -24,27 +24,14 @@
 static FILE *s_fluxRapport = nullptr;
 
 /*
-** Write the message to the report stream, located when srcFile is given, and
-** flush.  As for the trace log, only the message's own write (with the flush
-** that delivers it) decides the result; the header and the closing "]" are
-** written and flushed around it, unchecked.
+** Write the message to the report stream with the trace log's own writer
+** (located when srcFile is given, flushed, only the message's own write
+** decides the result); a failure is recorded here.  0 or -1.
 */
 static int ecrireRapport(FILE *flux, const char *srcFile, int line, const char *key, int level, const char *fmt,
                          va_list args)
 {
-    clearerr(flux);
-    if (srcFile != nullptr) {
-        fprintf(flux, "\n==TRACEDEBUG([%s,%d],[%s,%d])==>[", srcFile, line,
-                key != nullptr ? key : "TOUJOURS ACTIVE", level);
-        fflush(flux);
-        clearerr(flux);
-    }
-    int status = vfprintf(flux, fmt != nullptr ? fmt : "", args);
-    if (fflush(flux) != 0 && status >= 0) status = -1;
-    if (srcFile != nullptr) {
-        fputs("]\n", flux);
-        fflush(flux);
-    }
+    int status = f_ecrire_message(flux, srcFile, line, key, level, fmt, args);
     if (status < 0) {
         char message[64];
         snprintf(message, sizeof message, "status de vfprintf = %d", status);
