@@ -137,44 +137,6 @@ InstancePb *uneContrainte(int p, int q, Drapeaux hist, Drapeaux jourJ, int qMax 
 
 }  // namespace
 
-TEST(Comparateurs, OrdresSignesEtCles)
-{
-    Vehicule a{}, b{};
-    a.i_rangSeq = 3, b.i_rangSeq = 5;
-    EXPECT_EQ(-2, mQuelto_comparerVehRangSeq(&a, &b));
-    a.i_rangSeqCandidat = INT_MIN, b.i_rangSeqCandidat = INT_MAX;
-    EXPECT_LT(mQuelto_comparerVehRangSeqCandidat(&a, &b), 0);
-    EXPECT_GT(mQuelto_comparerVehRangSeqCandidat(&b, &a), 0);
-    strcpy(a.s_ident, "z"), strcpy(b.s_ident, "\xe9");
-    EXPECT_LT(mQuelto_comparerVehIdent(&a, &b), 0);
-
-    int32_t pa[2] = {0, 1}, pb[2] = {0, 0}, npa[1] = {0}, npb[1] = {1};
-    a.i_vectBoolEcPrio = pa, b.i_vectBoolEcPrio = pb, a.i_vectBoolEcNonPrio = npa, b.i_vectBoolEcNonPrio = npb;
-    g_QueltoNbEcartsPrio = 2, g_QueltoNbEcartsNonPrio = 1;
-    EXPECT_LT(mQuelto_comparerVehEcarts(&a, &b), 0);  // the option at the first difference comes first
-    pa[1] = 0;
-    EXPECT_GT(mQuelto_comparerVehEcarts(&a, &b), 0);  // then the low priority flags
-    g_QueltoNbEcartsNonPrio = 0;
-    EXPECT_EQ(0, mQuelto_comparerVehEcarts(&a, &b));
-    a.i_teinte = 2, b.i_teinte = 1, pa[0] = 1;
-    EXPECT_GT(mQuelto_comparerVehTeinteEcarts(&a, &b), 0);  // colour before flags
-    EXPECT_LT(mQuelto_comparerVehEcarts(&a, &b), 0);
-}
-
-TEST_F(GesDonnees, ResultatsInitialises)
-{
-    Constructeur c;
-    c.ecart(true, 1, 2).ecart(true, 1, 3).fige(1, 1).jour(1, 1).jour(2, 1);
-    ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
-    const IndicateursSolution &r = c.inst->indicateursSeqInitiale;
-    std::vector<double> etat = {double(r.i_nbPurges), r.d_longMoyRafales, double(r.i_flagLongMaxRafTeintesOk),
-                                double(r.i_flagRapportComplet), double(r.i_teinteRafaleTropLongue),
-                                double(r.i_longRafaleTropLongue), double(r.i_nbViolEcPrio), double(r.i_nbViolEcNonPrio)};
-    EXPECT_EQ((std::vector<double>{-1, -1, 1, 1, -1, -1, -1, -1}), etat);
-    ASSERT_NE(nullptr, r.i_vectNbViolEcNonPrio);  // no low priority constraint: an empty array
-    EXPECT_EQ(0, r.i_vectNbViolEcPrio[0] + r.i_vectNbViolEcPrio[1]);
-}
-
 TEST_F(GesDonnees, CompteursPourcentagesEtPurgesMinimales)
 {
     Constructeur c;
@@ -205,19 +167,6 @@ TEST_F(GesDonnees, CompteursPourcentagesEtPurgesMinimales)
     seul.fige(1, 1).jour(1, 2);
     ASSERT_EQ(0, Quelto_majInstancePb(seul.inst));
     EXPECT_EQ(0, seul.inst->i_nbMinimalPurges);
-}
-
-TEST_F(GesDonnees, SansContrainteDeRatio)
-{
-    Constructeur c;
-    c.fige(1, 1).jour(1, 1).jour(2, 2);
-    ASSERT_EQ(0, evaluer(c.inst));
-    EXPECT_EQ(1, c.inst->i_denominateurMax);
-    EXPECT_EQ(nullptr, c.inst->d_vectPourcentVehEcNonPrio);
-    EXPECT_EQ(nullptr, c.inst->i_matBoolEcNonPrioVehFiges);
-    EXPECT_EQ(2, c.inst->i_vectNbVehParNbEcarts[0]);
-    EXPECT_EQ(0, c.inst->indicateursSeqInitiale.i_nbViolEcPrio);
-    EXPECT_EQ(0, c.inst->indicateursSeqInitiale.i_nbViolEcNonPrio);
 }
 
 TEST_F(GesDonnees, HistoriqueFige)
@@ -314,37 +263,6 @@ TEST_F(GesDonnees, PreparationRefusee)
                                               "caisse (0) de la famille 0 est invalide !!\n"));
     EXPECT_EQ(0, teinteNulle.inst->i_matBoolTeinte[0][0] + teinteNulle.inst->i_matBoolTeinte[0][1]);
     EXPECT_EQ(0, mQuelto_drapeauTeinteFamille(teinteNulle.inst, 0, 0));
-}
-
-/* Colours are codes: 7, 1000000 and INT_MAX give the results of 1, 2 and 3,
-** with the colour flags answered without a row per family. */
-TEST_F(GesDonnees, GrandsCodesDeTeinteCommeLesPetits)
-{
-    auto evaluerTeintes = [](std::vector<int> codes) {
-        Constructeur c;
-        c.fige(1, codes[0]);
-        const int suite[] = {0, 0, 1, 1, 1, 2, 0, 2, 2};
-        for (int i = 0; i < 9; i++) c.jour(9 - i, codes[suite[i]]);
-        c.inst->i_longMaxRafTeintes = 2;
-        EXPECT_EQ(0, evaluer(c.inst));
-        return c.inst;
-    };
-    InstancePb *petits = evaluerTeintes({1, 2, 3}), *grands = evaluerTeintes({7, 1000000, INT_MAX});
-    EXPECT_EQ(INT_MAX, grands->i_nbTeintes);
-    EXPECT_EQ(nullptr, grands->i_matBoolTeinte);
-    ASSERT_EQ(3, grands->i_nbFamilles);
-    for (int f = 0; f < 3; f++) {
-        const int t = static_cast<const Famille *>(list_element(&grands->l_familles, f))->i_teinte;
-        EXPECT_EQ(1, mQuelto_drapeauTeinteFamille(grands, f, t));
-        EXPECT_EQ(0, mQuelto_drapeauTeinteFamille(grands, f, t == 7 ? 1000000 : 7));
-        EXPECT_EQ(petits->i_vectVFam[f], grands->i_vectVFam[f]);
-    }
-    const IndicateursSolution &p = petits->indicateursSeqInitiale, &g = grands->indicateursSeqInitiale;
-    EXPECT_EQ(p.i_nbPurges, g.i_nbPurges);
-    EXPECT_EQ(p.d_note, g.d_note);
-    EXPECT_EQ(p.i_longRafaleTropLongue, g.i_longRafaleTropLongue);
-    EXPECT_EQ(1000000, g.i_teinteRafaleTropLongue);
-    EXPECT_EQ(petits->i_nbMinimalPurges, grands->i_nbMinimalPurges);
 }
 
 TEST_F(GesDonnees, FenetresExemples)
