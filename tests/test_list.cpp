@@ -186,33 +186,6 @@ TEST(ListTri, MemesPermutationsQueLaReferenceEnMoinsDeComparaisons)
     for (size_t i = 0; i < e.size(); i++) ASSERT_EQ(c.k[e[i]], static_cast<long>(i));
 }
 
-/* list_trier sorts from the order the previous sort left, never from rank order. */
-TEST(ListTri, PartDeLOrdreCourantDeLIndex)
-{
-    std::mt19937 alea(7);
-    LIST l;
-    list_init(&l, 0, 0, sizeof(Elt), nullptr);
-    Cles c1, c2;
-    std::vector<int32_t> e;
-    for (int i = 0; i < 300; i++) {
-        Elt x{static_cast<int>(alea() % 4), static_cast<int>(alea() % 5), i};
-        ASSERT_EQ(list_append(&l, &x, 0), 1);
-        c1.k.push_back(x.cle);
-        c2.k.push_back(x.cle2);
-        e.push_back(i);
-    }
-    list_qsort(e.data(), 300, parEntree, &c1);
-    list_qsort(e.data(), 300, parEntree, &c2);
-    list_trier(&l, parCle);
-    list_trier(&l, parCle2);
-    EXPECT_EQ(l.fcmp, &parCle2);
-    EXPECT_EQ(l.primarySorted, 1);
-    for (int i = 0; i < 300; i++) {
-        EXPECT_EQ(trie(l, i)->num, e[i]);
-        EXPECT_EQ(static_cast<Elt *>(list_element(&l, i))->num, i); /* ranks untouched */
-    }
-}
-
 /*
 ** Sorts through keys (list_associer_cle) against list_qsort on the elements:
 ** long lists whose keys are all different (sorted by the keys' bytes), with
