@@ -1,18 +1,9 @@
 /*
-** Allocation failures, swept over every allocation of a whole run.
-**
-** This program is linked with -Wl,--wrap=malloc,--wrap=calloc,--wrap=realloc
-** and replaces operator new, so every allocation that the project's code
-** makes comes through the counters below (the C library's own, inside fopen
-** for instance, do not).  For n = 1, 2, ... a forked child runs
-** exeQuelto_run() in a small working directory with allocation number n made
-** to fail, and must end with status -1 and an error report on standard error,
-** until n passes the run's last allocation, where the run ends as it does
-** without any failure.  An allocation whose failure the code makes up for
-** exactly (a sort that falls back from its scratch keys to comparing the
-** elements) may let the run end as without failure, outputs included.  The sweep covers a complete run and a run that fails
-** by itself (its candidate's solution file is missing).  Under the sanitizers
-** a report of theirs ends the child with a status the sweep refuses.
+** Allocation failures, swept over every allocation of a whole run.  The
+** program wraps malloc/calloc/realloc and replaces operator new; for n = 1,
+** 2, ... a forked child runs exeQuelto_run() with allocation n failing and
+** must end with -1 and an error report, or (where the code makes up for the
+** failure exactly) as without failure, outputs included.
 */
 #include <gtest/gtest.h>
 
@@ -151,15 +142,7 @@ Issue lancerAvecEchec(const Dossier &dir, long n)
     return i;
 }
 
-/*
-** Sweep allocation n = 1, 2, ... of the run in the working directory of the
-** e2e case "complete" (without the file retirer): each must end with -1 and a
-** located error report, until the first n that the run does not reach, which
-** must end as the run without failure does (status rcNormal).  An allocation
-** whose failure the code makes up for (a sort's scratch keys, for instance)
-** may also end with that status, provided every output is the same as
-** without failure.  Returns the number of allocations of the run.
-*/
+/* The sweep over the case "complete" without retirer; the run's number of allocations. */
 long balayer(const char *retirer, int rcNormal)
 {
     Dossier dir(retirer);
