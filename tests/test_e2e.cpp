@@ -9,11 +9,7 @@
 **     expected/   status, stdout, stderr: what the run must give;
 **                 files/PATH: files the run must leave, with this content;
 **                 absent: paths that must not exist after the run
-**
-** The expected texts were worked out by hand from the message, report and
-** trace log formats, independently of the program.  Dates are compared as
-** "<DATE>" and the line number of every located trace as "<L>", so that the
-** texts do not depend on the day nor on the layout of the sources.
+** Dates compare as "<DATE>", located trace line numbers as "<L>".
 */
 #include <gtest/gtest.h>
 
