@@ -431,27 +431,6 @@ TEST_F(GesDonnees, TeintesRafalesEtNote)
     EXPECT_EQ(2003007.0, note.inst->indicateursSeqInitiale.d_note);
 }
 
-TEST_F(GesDonnees, CandidatOmettantUnVehicule)
-{
-    Constructeur c;
-    c.fige(1, 1).jour(1, 1, {}, {}, "V1").jour(2, 2, {}, {}, "V2").jour(3, 1, {}, {}, "V3");
-    ASSERT_EQ(0, evaluer(c.inst));
-    LIST *l = &c.inst->l_vehAOrdonnancer;
-    static_cast<Vehicule *>(list_element(l, 0))->i_rangSeqCandidat = 1;
-    static_cast<Vehicule *>(list_element(l, 2))->i_rangSeqCandidat = 2;
-    IndicateursSolution cand{};
-    ASSERT_EQ(0, Quelto_initIndicateursSolution(c.inst, &cand));
-    list_trier(l, mQuelto_comparerVehRangSeqCandidat);
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(0, Quelto_calculerIndicateursSurNumSeqCalcule(c.inst, &cand));
-    const std::string msg = "\nS_MSG_ERR_0026 : Quelto_calculerIndicateursSurNumSeqCalcule : le vehicule "
-                            "d'identifiant V2 est absent de la solution !!\n";
-    EXPECT_EQ(msg, testing::internal::GetCapturedStdout());
-    EXPECT_NE(std::string::npos, trace().find(msg));
-    EXPECT_STREQ("V2", static_cast<const Vehicule *>(list_element_trie(l, 0))->s_ident);
-    EXPECT_EQ(2, cand.i_nbPurges);  // 1 | 2, 1, 1
-}
-
 /* Sorts through the comparators' keys leave the permutation of the plain
 ** sort (list_qsort comparing the vehicles), on vehicles with many ties:
 ** extreme ranks, identifiers alike beyond their first 8 bytes, and more
