@@ -352,13 +352,6 @@ TEST(Solution, RanksWarningsAndSkippedLines)
     EXPECT_EQ(rangCandidat(inst, 0), -1);
     EXPECT_NE(l.err.find("1 UTILS 00003"), std::string::npos);
     EXPECT_NE(l.err.find("ligne (3), ligne lue : "), std::string::npos);
-
-    std::string absent = dir / "none";
-    l = capturer([&] { return mQuelto_lireFichSeqSolutionEtMajInstancePb(&inst, absent.c_str()); });
-    const std::string m = "\nS_MSG_ERR_0017 : mQuelto_lireFichVehEtMajInstancePb : file (" + absent + ") not found !!\n";
-    EXPECT_EQ(l.rc, -1);
-    EXPECT_EQ(l.out, m);
-    EXPECT_NE(l.err.find(m), std::string::npos);
 }
 
 /*
@@ -421,33 +414,4 @@ TEST(Lecture, MissingFilesNamedInTheReadersMessages)
                   std::string::npos)
             << l.err;
     }
-}
-
-TEST(Lecture, FourFilesInOrderStoppingAtTheFirstFailure)
-{
-    testutil::TempDir dir;
-    InstancePb inst{};
-    auto chemin = [&](char *champ, const char *nom, const char *contenu) {
-        testutil::ecrireFichier(dir / nom, contenu);
-        snprintf(champ, QUELTO_LONG_CHEMIN + 1, "%s", (dir / nom).c_str());
-    };
-    chemin(inst.s_fichLongMaxRafTeintes, "lm", "h\n3\n");
-    chemin(inst.s_fichObjectifOptim, "ob", "h\n1;paint_color_batches\n");
-    chemin(inst.s_fichEcartsCriteres, "ec", "h\n1/2;1;P;\n");
-    chemin(inst.s_fichVehicules, "ve", "h\nd1;1;A;1;0\nd2;1;B;2;1\n");
-    Lecture l = capturer([&] { return Quelto_lireFichiersEtMajInstancePb(&inst); });
-    ASSERT_EQ(l.rc, 0) << l.err;
-    EXPECT_EQ(inst.i_longMaxRafTeintes, 3);
-    EXPECT_EQ(inst.i_nbObjectifs, 1);
-    EXPECT_EQ(list_length(&inst.l_vehAOrdonnancer), 1);
-
-    InstancePb echec{};
-    snprintf(echec.s_fichLongMaxRafTeintes, QUELTO_LONG_CHEMIN + 1, "%s", inst.s_fichLongMaxRafTeintes);
-    snprintf(echec.s_fichObjectifOptim, QUELTO_LONG_CHEMIN + 1, "%s", (dir / "none").c_str());
-    echec.i_nbObjectifs = 9;
-    l = capturer([&] { return Quelto_lireFichiersEtMajInstancePb(&echec); });
-    EXPECT_EQ(l.rc, -1);
-    EXPECT_NE(l.err.find("S_MSG_ERR_0015"), std::string::npos);
-    EXPECT_EQ(l.err.find("S_MSG_ERR_0009"), std::string::npos);
-    EXPECT_EQ(echec.i_longMaxRafTeintes, 3);
 }
