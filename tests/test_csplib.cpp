@@ -1,15 +1,8 @@
 /*
-** Car sequencing benchmark imported through quelto-gen --csplib, then run.
-**
-** A sequence that is feasible for the benchmark (no q consecutive cars hold
-** more than p cars with an option) must score 0 violations of every high
-** priority constraint in the candidate report.  The reference order of the
-** 10-car example (cars in class order: 0 1 2 2 3 3 4 4 5 5) is not feasible;
-** its figures were counted by hand, window by window, with the windows near
-** the end of day D counted though shorter than q and the windows that reach
-** back into the option-free day D-1 counted as the prefixes of day D they
-** hold: O1 1/2 has 3, O2 2/3 2, O3 1/3 2, O4 2/5 2, O5 1/5 4 (the window of
-** cars 1-5 and the 4-car prefix both hold classes 2 2).
+** Benchmark instances imported through quelto-gen --csplib, then run: a
+** feasible sequence scores 0 high priority violations.  The 10-car example's
+** reference order was counted by hand, window by window (short windows at the
+** end of day D and prefixes reaching into day D-1 included): 3 2 2 2 4.
 */
 #include <gtest/gtest.h>
 

@@ -1,11 +1,7 @@
 /*
-** Hostile inputs and outputs: whatever the program is given, it ends with
-** status 0 or -1 and a clear message, quickly and in bounded memory, and never
-** reports success when a file it was asked to write is incomplete.
-**
-** Each case lays down the working directory of the e2e case "complete"
-** (tests/data/e2e), changes some of its files, and runs the program in a
-** child whose peak resident memory and time are measured (wait4).
+** Hostile inputs and outputs, on the e2e case "complete" altered: the run ends
+** with 0 or -1 and a clear message, in bounded time and memory (wait4), and
+** never reports success with an incomplete output.
 */
 #include <gtest/gtest.h>
 
