@@ -1,21 +1,8 @@
 /*
-** Fuzz targets: the decoders of the input files, each through the line
-** reader, as a run calls them.  One source, five targets; the build names the
-** decoder with one of the macros FUZZ_DECODEUR_ECARTS, _LIMITE, _OBJECTIFS,
-** _VEHICULES, _SOLUTION.
-**
-**   ecarts, limite, objectifs   the input is the ratio constraints, paint
-**                               batch limit or objectives file;
-**   vehicules                   two files: ratio constraints, then vehicles
-**                               (the vehicles' flag columns follow the
-**                               constraints read);
-**   solution                    two files: vehicles (no ratio constraint),
-**                               then the candidate's solution, read with day
-**                               D sorted by identifier as the run does.
-**
-** A reader must answer 0 or -1; after a successful read the records it
-** filled must keep their invariants (checked below).  Each input runs in a
-** child (fuzz_commun.h) on a fresh instance record.
+** Fuzz targets: the decoders of the input files through the line reader, one
+** per macro FUZZ_DECODEUR_ECARTS, _LIMITE, _OBJECTIFS, _VEHICULES, _SOLUTION
+** (the last two read the constraints or vehicles first).  A reader answers 0
+** or -1, and a successful read leaves its records' invariants intact.
 */
 #include <cstdint>
 #include <cstring>
