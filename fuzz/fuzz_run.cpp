@@ -1,12 +1,7 @@
 /*
-** Fuzz target: the whole run, on a working directory whose instance files and
-** candidate's solution file are mutated together.
-**
-** The input is cut into five files (see fuzz_commun.h), in this order: paint
-** batch limit, objectives, ratio constraints, vehicles, candidate's solution.
-** The settings file is fixed: every path stays inside the working folder.
-** The run must end with 0 or -1, and a run that says 0 must have written
-** both reports to their end and closed its trace log with message 1004.
+** Fuzz target: the whole run on five mutated files (batch limit, objectives,
+** ratio constraints, vehicles, solution; fixed settings).  It must end with 0
+** or -1, and a 0 must come with both reports complete and message 1004 logged.
 */
 #include <sys/stat.h>
 
