@@ -1,12 +1,7 @@
 /*
-** Fuzz target: the settings loader on arbitrary file contents, with includes.
-**
-** The input is cut into three files, "exeQuelto.ini", "a.ini" and "b.ini"
-** (see fuzz_commun.h), so that include lines ". a.ini", ". b.ini" and
-** ". exeQuelto.ini" find something, cycles included.  Each input loads
-** "exeQuelto.ini" as the run does, then "a.ini" under the section "S", looks
-** up a few names and expands the references of the input's first bytes into
-** a roomy and into a tight buffer.  The loader must answer 0 or -1.
+** Fuzz target: the settings loader on three mutated files that include one
+** another (cycles too), then look-ups and expansion into roomy and tight
+** buffers.  The loader must answer 0 or -1.
 */
 #include <cstdint>
 #include <cstring>
