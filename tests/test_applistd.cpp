@@ -160,6 +160,11 @@ TEST(Settings, MissingFileAndEnvironmentFallback)
 TEST(Settings, IncludeDepthIsBounded)
 {
     DossierCourant d;
+    /* A self-including file is read again down to the 16th nested level. */
+    ecrireFichier("self.ini", "QS=$QS.\n. self.ini\n");
+    EXPECT_EQ(og_add_envfile("self.ini"), 0);
+    attendreValeurs({{"QS", std::string(17, '.')}});
+
     /* An include of a device that never ends is ignored; the file goes on. */
     ecrireFichier("zero.ini", ". /dev/zero\nQZ=1\n");
     EXPECT_EQ(og_add_envfile("zero.ini"), 0);
