@@ -312,6 +312,28 @@ int list_length(const LIST *l)
 }
 
 /*
+** The checks shared by list_append and list_insert, in their order: a list,
+** an element, an initialised list.  False after recording and tracing the
+** first that fails, with the operation's name nom as message.
+*/
+static bool list_accepte_ajout(const LIST *l, const void *element, const char *nom)
+{
+    if (l == nullptr) {
+        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
+        return false;
+    }
+    if (element == nullptr) {
+        list_signaler_trace(EA_LIST_OBJ_NULL, nom, __LINE__);
+        return false;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
+        return false;
+    }
+    return true;
+}
+
+/*
 ** Copy elementSize bytes of element into a new slot of rank count, with the
 ** low 8 bits of tag.  An active primary index gets the new rank at its end
 ** and becomes unsorted.  1; -1 refused (traced); -2 growth failed.
@@ -319,18 +341,7 @@ int list_length(const LIST *l)
 int list_append(LIST *l, const void *element, int tag)
 {
     static const char nom[] = "list_append";
-    if (l == nullptr) {
-        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
-        return -1;
-    }
-    if (element == nullptr) {
-        list_signaler_trace(EA_LIST_OBJ_NULL, nom, __LINE__);
-        return -1;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
-        return -1;
-    }
+    if (!list_accepte_ajout(l, element, nom)) return -1;
     if (l->capacity <= l->count) {
         int rc = list_realloc(l);
         if (rc != 1) return rc;
@@ -594,18 +605,7 @@ void *list_bsearch_trie(const LIST *l, const void *key, int *indexOut, uint32_t 
 int list_insert(LIST *l, const void *element, int tag)
 {
     static const char nom[] = "list_insert";
-    if (l == nullptr) {
-        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
-        return -1;
-    }
-    if (element == nullptr) {
-        list_signaler_trace(EA_LIST_OBJ_NULL, nom, __LINE__);
-        return -1;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
-        return -1;
-    }
+    if (!list_accepte_ajout(l, element, nom)) return -1;
     if (!l->primaryActive) return list_append(l, element, tag);
     if (l->fcmp == nullptr || !l->primarySorted) {
         list_signaler_trace(EA_LIST_FCMP_NULL, nom, __LINE__);
