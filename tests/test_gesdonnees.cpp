@@ -472,3 +472,86 @@ TEST_F(GesDonnees, TrisParCleCommeLesComparateurs)
         }
     }
 }
+
+/*
+** A day whose reference ranks all differ is prepared from compact copies,
+** without sorting it; the same day with one shared rank is sorted as usual.
+** Both must give the same colour figures and the same families (the order
+** of vehicles inside a family and what a family takes from its first
+** vehicle beyond its key are the only freedom), and the minimal colour changes must match
+** a plain walk over the sorted colours.
+*/
+TEST_F(GesDonnees, PreparationSansTriCommeAvecTri)
+{
+    std::mt19937 gen(2026);
+    const std::vector<std::vector<int>> objectifs = {{3}, {1}, {2, 3}, {1, 2, 3}};
+    for (int essai = 0; essai < 120; essai++) {
+        const int n = 1 + static_cast<int>(gen() % (essai < 100 ? 60 : 3000));
+        const int nbP = static_cast<int>(gen() % 4), nbNP = static_cast<int>(gen() % 4);
+        const int limite = std::vector<int>{-1, 0, 1, 2, 3, 1000}[gen() % 6];
+        const int etalement = essai % 10 == 0 ? 20 : 1;  // ranks too spread to be checked: sorted as usual
+        const bool grandesTeintes = essai % 7 == 0;
+        const auto &codes = objectifs[gen() % objectifs.size()];
+        std::vector<int> rangs(n);
+        for (int i = 0; i < n; i++) rangs[i] = 1 + i * etalement;
+        std::shuffle(rangs.begin(), rangs.end(), gen);
+        Constructeur a, b;
+        std::vector<int> teintes;
+        const int teinteFigee = 1 + static_cast<int>(gen() % 4);
+        for (Constructeur *c : {&a, &b}) {
+            c->objectifs(codes).fige(1, teinteFigee);
+            for (int k = 0; k < nbP + nbNP; k++) c->ecart(k < nbP, 1, 2);
+            c->inst->i_longMaxRafTeintes = limite;
+        }
+        for (int i = 0; i < n; i++) {
+            Drapeaux p, np;
+            for (int k = 0; k < nbP; k++) p.push_back(gen() % 3 == 0);
+            for (int k = 0; k < nbNP; k++) np.push_back(gen() % 3 == 0);
+            const int teinte = grandesTeintes ? INT32_MAX - static_cast<int>(gen() % 3) : 1 + static_cast<int>(gen() % 4);
+            teintes.push_back(teinte);
+            a.jour(rangs[i], teinte, p, np);
+            b.jour(i == 1 ? rangs[0] : rangs[i], teinte, p, np);
+        }
+        ASSERT_EQ(0, Quelto_majInstancePb(a.inst));
+        ASSERT_EQ(0, Quelto_majInstancePb(b.inst));
+
+        std::sort(teintes.begin(), teintes.end());
+        int purges = 0, rafale = 1;
+        for (int i = 1; i < n; i++) {
+            if (teintes[i] == teintes[i - 1] && ++rafale <= limite) continue;
+            rafale = 1;
+            purges++;
+        }
+        EXPECT_EQ(purges, a.inst->i_nbMinimalPurges) << essai;
+        EXPECT_EQ(purges, b.inst->i_nbMinimalPurges) << essai;
+        EXPECT_EQ(b.inst->i_nbTeintes, a.inst->i_nbTeintes) << essai;
+        ASSERT_EQ(b.inst->i_nbFamilles, a.inst->i_nbFamilles) << essai;
+
+        const LIST *l = &a.inst->l_vehAOrdonnancer;
+        const LIST_FCMP cle = l->fcmp;
+        EXPECT_EQ(b.inst->l_vehAOrdonnancer.fcmp, cle);
+        for (int i = 1; i < n; i++)
+            EXPECT_LE(cle(list_element_trie(l, i - 1), list_element_trie(l, i)), 0) << essai;
+        for (int f = 0; f < a.inst->i_nbFamilles; f++) {
+            const auto *fa = static_cast<const Famille *>(list_element(&a.inst->l_familles, f));
+            const auto *fb = static_cast<const Famille *>(list_element(&b.inst->l_familles, f));
+            ASSERT_EQ(fb->i_nbVeh, fa->i_nbVeh);
+            std::vector<int> ma(fa->i_vectRangVeh, fa->i_vectRangVeh + fa->i_nbVeh);
+            std::vector<int> mb(fb->i_vectRangVeh, fb->i_vectRangVeh + fb->i_nbVeh);
+            std::sort(mb.begin(), mb.end());
+            if (etalement == 1) {
+                EXPECT_TRUE(std::is_sorted(ma.begin(), ma.end()));  // ties left in rank order
+            }
+            std::sort(ma.begin(), ma.end());
+            EXPECT_EQ(mb, ma) << essai << " family " << f;
+            if (cle != mQuelto_comparerVehEcarts) {
+                EXPECT_EQ(fb->i_teinte, fa->i_teinte);
+            }
+            if (cle != mQuelto_comparerVehTeinte) {
+                EXPECT_TRUE(std::equal(fa->i_vectBoolEcPrio, fa->i_vectBoolEcPrio + nbP, fb->i_vectBoolEcPrio));
+                EXPECT_TRUE(
+                    std::equal(fa->i_vectBoolEcNonPrio, fa->i_vectBoolEcNonPrio + nbNP, fb->i_vectBoolEcNonPrio));
+            }
+        }
+    }
+}

@@ -454,3 +454,30 @@ TEST(ListErreurs, SeulesLesOperationsTraceesEcriventDansLeJournal)
     for (const char *nom : {"list_element", "list_rang_from_handle", "list_bsearch"})
         EXPECT_EQ(journal.find(nom), std::string::npos) << nom;
 }
+
+/* An order given by the caller is installed only when it is a permutation of the ranks. */
+TEST(ListErreurs, OrdreInstalleSeulementSiPermutation)
+{
+    LIST l, ni;
+    memset(&ni, 0, sizeof ni);
+    list_init(&l, 0, 0, sizeof(Elt), nullptr);
+    for (int i = 0; i < 4; i++) {
+        Elt x{3 - i, i, 0};
+        ASSERT_EQ(list_append(&l, &x, 0), 1);
+    }
+    const int32_t doublon[] = {3, 2, 2, 0}, horsBornes[] = {3, 2, 1, 4}, bon[] = {3, 2, 1, 0};
+    ECHEC(list_installer_ordre(nullptr, parCle, bon), -1, EA_LIST_PT_NULL, "list_installer_ordre");
+    ECHEC(list_installer_ordre(&ni, parCle, bon), -1, EA_LIST_NON_INIT, "list_installer_ordre");
+    ECHEC(list_installer_ordre(&l, parCle, doublon), -1, EA_INVPRMS, "list_installer_ordre");
+    ECHEC(list_installer_ordre(&l, parCle, horsBornes), -1, EA_INVPRMS, "list_installer_ordre");
+    EXPECT_EQ(l.primaryActive + l.primarySorted, 0);
+    EXPECT_EQ(l.fcmp, nullptr);
+
+    ASSERT_EQ(list_installer_ordre(&l, parCle, bon), 1);
+    EXPECT_EQ(l.fcmp, parCle);
+    for (int i = 0; i < 4; i++) EXPECT_EQ(static_cast<const Elt *>(list_element_trie(&l, i))->cle, i);
+    Elt cherche{2, 0, 0};
+    int indice = -1;
+    ASSERT_NE(list_bsearch_trie(&l, &cherche, &indice), nullptr);
+    EXPECT_EQ(indice, 2);
+}

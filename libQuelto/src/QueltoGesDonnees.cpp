@@ -31,7 +31,10 @@
 ** Every sort goes through list_trier on the list's primary index, which keeps
 ** the order the previous sort left (the sort is not stable): each sort is
 ** done at the step that calls for it, even when the list looks sorted
-** already, because equal elements may move.
+** already, because equal elements may move.  The one exception is the
+** preparation of a day whose reference ranks all differ: there the order of
+** equal elements cannot reach any output, and the figures come from compact
+** copies of the day (see "Preparation without sorting day D").
 **
 ** Failures: an internal error (failed allocation, list access finding no
 ** element, failed index/handle/rank conversion, inconsistent data) is passed
@@ -43,13 +46,19 @@
 */
 #include "QueltoGesDonnees.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <new>
+#include <utility>
+#include <vector>
 
 #include "applierrno.h"
+#include "commande_unix.h"
 #include "list.h"
 #include "osuptraces.h"
 #include "traces.h"
@@ -296,6 +305,176 @@ static void mQuelto_associerCles()
 }
 
 /* ------------------------------------------------------------------------ */
+/* Preparation without sorting day D                                        */
+/* ------------------------------------------------------------------------ */
+
+/*
+** Preparation sorts day D three times (twice by colour, once by the family
+** key), and the sort is not stable: the order in which it leaves vehicles
+** with equal keys depends on the order it starts from, and each sort starts
+** from the previous one's.  That chain reaches the outputs only through the
+** next sort, by reference rank, and only when two vehicles share a reference
+** rank.  When every day-D reference rank differs, no output can tell the
+** chain's tie orders apart, and preparation takes its figures from compact
+** copies of the day instead: the greatest colour, the colour counts, the
+** families as runs of family keys sorted by bytes (ties in rank order).  The
+** lists are left as the sorting steps leave them, except for the order among
+** equal keys.  Whenever a scratch array cannot be had, or the ranks are too
+** spread to be checked cheaply, the steps sort as usual.
+*/
+
+/* Ranks spread over more values than this many per vehicle are not checked. */
+static constexpr int64_t QUELTO_ETENDUE_RANGS_PAR_VEH = 8;
+
+/*
+** Whether the n ranks rang(0) .. rang(n - 1) all differ; false also when
+** they are spread over more than QUELTO_ETENDUE_RANGS_PAR_VEH * n + 64
+** values or when the bitmap cannot be allocated.
+*/
+template <typename Rang>
+static bool mQuelto_rangsDistincts(int32_t n, Rang rang)
+{
+    if (n <= 1) return true;
+    int32_t min = rang(0), max = rang(0);
+    for (int32_t i = 1; i < n; i++) {
+        min = std::min(min, rang(i));
+        max = std::max(max, rang(i));
+    }
+    const int64_t etendue = static_cast<int64_t>(max) - min + 1;
+    if (etendue < n || etendue > QUELTO_ETENDUE_RANGS_PAR_VEH * n + 64) return false;
+    uint64_t *vus = static_cast<uint64_t *>(calloc(static_cast<size_t>(etendue / 64 + 1), sizeof(uint64_t)));
+    if (vus == nullptr) return false;
+    bool distincts = true;
+    for (int32_t i = 0; i < n && distincts; i++) {
+        const uint64_t b = static_cast<uint64_t>(static_cast<int64_t>(rang(i)) - min);
+        distincts = (vus[b / 64] >> (b % 64) & 1u) == 0;
+        vus[b / 64] |= uint64_t{1} << (b % 64);
+    }
+    free(vus);
+    return distincts;
+}
+
+/* A family key and the rank of its vehicle in l_vehAOrdonnancer. */
+struct CleRang {
+    uint64_t cle;
+    int32_t rang;
+};
+
+/*
+** Sort e (n entries) by key, ties in their present order: one stable
+** counting pass per key byte that is not the same in every key.  False when
+** the scratch array cannot be had (e is then unchanged).
+*/
+static bool mQuelto_trierClesRangs(CleRang *e, int32_t n)
+{
+    uint64_t varie = 0;
+    for (int32_t i = 1; i < n; i++) varie |= e[i].cle ^ e[0].cle;
+    if (varie == 0) return true;
+    std::unique_ptr<CleRang[]> tampon(new (std::nothrow) CleRang[static_cast<size_t>(n)]);
+    if (tampon == nullptr) return false;
+    conseillerGrandesPages(tampon.get(), static_cast<size_t>(n) * sizeof(CleRang));
+    CleRang *de = e, *vers = tampon.get();
+    for (int octet = 0; octet < 8; octet++) {
+        const int decalage = 8 * octet;
+        if ((varie >> decalage & 0xffu) == 0) continue;
+        size_t debut[256] = {};
+        for (int32_t i = 0; i < n; i++) debut[de[i].cle >> decalage & 0xffu]++;
+        size_t cumul = 0;
+        for (size_t &d : debut) cumul += std::exchange(d, cumul);
+        for (int32_t i = 0; i < n; i++) vers[debut[de[i].cle >> decalage & 0xffu]++] = de[i];
+        std::swap(de, vers);
+    }
+    if (de != e) std::copy(de, de + n, e);
+    return true;
+}
+
+/*
+** What preparation takes from day D when it need not sort it: per vehicle
+** in rank order either its colour (teintes) or its exact family key with
+** its rank (cles), never both.
+*/
+struct JourCompact {
+    std::unique_ptr<int32_t[]> teintes;
+    std::unique_ptr<CleRang[]> cles;
+};
+
+/*
+** The compact copy of day D when the order of equal keys cannot reach the
+** outputs (every reference rank differs), else null: the caller then sorts.
+** With cle the copy holds the keys (cle must be exact), else the colours.
+** Null also when a vehicle cannot be fetched or memory runs out.
+*/
+static std::unique_ptr<JourCompact> mQuelto_jourSansTri(const InstancePb *instance, LIST_FCLE cle)
+{
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    const int32_t n = instance->i_longFilm;
+    if (n < 1) return nullptr;
+    const size_t taille = static_cast<size_t>(n);
+    std::unique_ptr<JourCompact> jour(new (std::nothrow) JourCompact);
+    if (jour == nullptr) return nullptr;
+    /* The reference ranks wait in the rank field of the keys, or beside the colours. */
+    std::unique_ptr<int32_t[]> rangsSeq;
+    if (cle != nullptr) {
+        jour->cles.reset(new (std::nothrow) CleRang[taille]);
+    } else {
+        jour->teintes.reset(new (std::nothrow) int32_t[taille]);
+        rangsSeq.reset(new (std::nothrow) int32_t[taille]);
+    }
+    if (cle != nullptr ? jour->cles == nullptr : jour->teintes == nullptr || rangsSeq == nullptr) return nullptr;
+    conseillerGrandesPages(jour->cles.get(), cle != nullptr ? taille * sizeof(CleRang) : 0);
+    conseillerGrandesPages(jour->teintes.get(), cle == nullptr ? taille * sizeof(int32_t) : 0);
+    conseillerGrandesPages(rangsSeq.get(), cle == nullptr ? taille * sizeof(int32_t) : 0);
+    for (int32_t r = 0; r < n; r++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, r));
+        if (v == nullptr) return nullptr;
+        if (cle != nullptr) {
+            jour->cles[r] = CleRang{cle(v), v->i_rangSeq};
+        } else {
+            jour->teintes[r] = v->i_teinte;
+            rangsSeq[r] = v->i_rangSeq;
+        }
+    }
+    CleRang *cles = jour->cles.get();
+    const int32_t *rangs = rangsSeq.get();
+    if (cle != nullptr ? !mQuelto_rangsDistincts(n, [cles](int32_t i) { return cles[i].rang; })
+                       : !mQuelto_rangsDistincts(n, [rangs](int32_t i) { return rangs[i]; }))
+        return nullptr;
+    for (int32_t r = 0; cles != nullptr && r < n; r++) cles[r].rang = r;
+    return jour;
+}
+
+/*
+** The number of colour changes that a sequence sorted by colour needs at
+** least when no batch may pass limite: each colour of c vehicles makes
+** ceil(c / limite) batches (c batches when limite < 1), and every batch but
+** the first starts with a change.  teintes (colours >= 1) may be reordered.
+*/
+static int64_t mQuelto_purgesDesTeintes(int32_t *teintes, int32_t n, int32_t limite)
+{
+    if (n <= 1) return 0;
+    if (limite <= 1) return n - 1;
+    int64_t lots = 0;
+    const auto [min, max] = std::minmax_element(teintes, teintes + n);
+    std::vector<int32_t> comptes;
+    try {
+        if (*min >= 0 && *max <= static_cast<int64_t>(n) + 1024) comptes.assign(static_cast<size_t>(*max) + 1, 0);
+    } catch (const std::bad_alloc &) {
+        comptes.clear();
+    }
+    if (!comptes.empty()) {
+        for (int32_t i = 0; i < n; i++) comptes[teintes[i]]++;
+        for (int32_t c : comptes) lots += (c + static_cast<int64_t>(limite) - 1) / limite;
+        return lots - 1;
+    }
+    std::sort(teintes, teintes + n);
+    for (int32_t i = 0, j = 0; i < n; i = j) {
+        while (j < n && teintes[j] == teintes[i]) j++;
+        lots += (static_cast<int64_t>(j) - i + limite - 1) / limite;
+    }
+    return lots - 1;
+}
+
+/* ------------------------------------------------------------------------ */
 /* Preparation, step 1: counts and indices                                  */
 /* ------------------------------------------------------------------------ */
 
@@ -347,17 +526,24 @@ static int mQuelto_verifierSuffisanceFiges(InstancePb *instance)
 
 /*
 ** i_nbTeintes: the greater of the greatest day-D colour (day D sorted by
-** colour, last vehicle) and the colour of the last frozen vehicle (frozen
-** list sorted by reference rank, last vehicle).  -1 when either list is empty.
+** colour, last vehicle; or the compact copy's greatest) and the colour of
+** the last frozen vehicle (frozen list sorted by reference rank, last
+** vehicle).  -1 when either list is empty.
 */
-static int mQuelto_calculerNbTeintes(InstancePb *instance)
+static int mQuelto_calculerNbTeintes(InstancePb *instance, const JourCompact *jour)
 {
-    list_trier(&instance->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);
-    const Vehicule *dernierJ =
-        static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, instance->i_longFilm - 1));
-    if (dernierJ == nullptr) {
-        QUELTO_ERREUR_INTERNE();
-        return -1;
+    int32_t teinteMaxJ = 0;
+    if (jour != nullptr) {
+        teinteMaxJ = *std::max_element(jour->teintes.get(), jour->teintes.get() + instance->i_longFilm);
+    } else {
+        list_trier(&instance->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);
+        const Vehicule *dernierJ =
+            static_cast<const Vehicule *>(list_element_trie(&instance->l_vehAOrdonnancer, instance->i_longFilm - 1));
+        if (dernierJ == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        teinteMaxJ = dernierJ->i_teinte;
     }
     list_trier(&instance->l_vehFiges, mQuelto_comparerVehRangSeq);
     int32_t nbFiges = list_length(&instance->l_vehFiges);
@@ -366,17 +552,23 @@ static int mQuelto_calculerNbTeintes(InstancePb *instance)
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    instance->i_nbTeintes = dernierJ->i_teinte > dernierFige->i_teinte ? dernierJ->i_teinte : dernierFige->i_teinte;
+    instance->i_nbTeintes = teinteMaxJ > dernierFige->i_teinte ? teinteMaxJ : dernierFige->i_teinte;
     return 0;
 }
 
 /*
 ** i_nbMinimalPurges: day D sorted by colour again; counts the places where a
 ** new batch must start, either for a new colour or because the batch of the
-** same colour would pass i_longMaxRafTeintes.  -1 on a failed list access.
+** same colour would pass i_longMaxRafTeintes (from the colour counts of the
+** compact copy when there is one).  -1 on a failed list access.
 */
-static int mQuelto_calculerNbMinimalPurges(InstancePb *instance)
+static int mQuelto_calculerNbMinimalPurges(InstancePb *instance, JourCompact *jour)
 {
+    if (jour != nullptr) {
+        instance->i_nbMinimalPurges =
+            mQuelto_saturer(mQuelto_purgesDesTeintes(jour->teintes.get(), instance->i_longFilm, instance->i_longMaxRafTeintes));
+        return 0;
+    }
     const LIST *l = &instance->l_vehAOrdonnancer;
     list_trier(&instance->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);
     int32_t nb = 0;
@@ -512,8 +704,9 @@ int mQuelto_majIndicesInInstancePb(InstancePb *instance)
 
     if (mQuelto_calculerDenominateurMax(instance) != 0) return -1;
     if (mQuelto_verifierSuffisanceFiges(instance) != 0) return -1;
-    if (mQuelto_calculerNbTeintes(instance) != 0) return -1;
-    if (mQuelto_calculerNbMinimalPurges(instance) != 0) return -1;
+    const auto jour = mQuelto_jourSansTri(instance, nullptr);
+    if (mQuelto_calculerNbTeintes(instance, jour.get()) != 0) return -1;
+    if (mQuelto_calculerNbMinimalPurges(instance, jour.get()) != 0) return -1;
     return mQuelto_calculerChiffresOptions(instance);
 }
 
@@ -693,6 +886,60 @@ static int mQuelto_recenserFamilles(InstancePb *instance)
 }
 
 /*
+** The key of a family comparator that decides it alone (equal keys, equal
+** vehicles), or null when the flags do not all fit in its key.
+*/
+static LIST_FCLE mQuelto_cleExacteFamille(LIST_FCMP cle)
+{
+    const int64_t nbDrapeaux = static_cast<int64_t>(g_QueltoNbEcartsPrio) + g_QueltoNbEcartsNonPrio;
+    if (cle == mQuelto_comparerVehTeinte) return mQuelto_cleTeinte;
+    if (cle == mQuelto_comparerVehEcarts && nbDrapeaux <= 64) return mQuelto_cleEcarts;
+    if (cle == mQuelto_comparerVehTeinteEcarts && nbDrapeaux <= 32) return mQuelto_cleTeinteEcarts;
+    return nullptr;
+}
+
+/*
+** The families from the day's exact family keys sorted by bytes (cles, in
+** rank order among equal keys): each run of equal keys is a family, the
+** walk's ranks are the family rank array, and day D is left in that order
+** with the family comparator installed.  0, or -1 as the sorting walk.
+*/
+static int mQuelto_formerFamillesDesCles(InstancePb *instance, LIST_FCMP cle, const CleRang *cles)
+{
+    const int32_t n = instance->i_longFilm;
+    const LIST *l = &instance->l_vehAOrdonnancer;
+    int32_t *rangs = static_cast<int32_t *>(mQuelto_allouer(n, sizeof(int32_t)));
+    if (rangs == nullptr) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    conseillerGrandesPages(rangs, static_cast<size_t>(n) * sizeof(int32_t));
+    constexpr int32_t AVANCE = 16;
+    Famille *courante = nullptr;
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t rang = cles[i].rang;
+        rangs[i] = rang;
+        if (i + AVANCE < n) __builtin_prefetch(list_element(l, cles[i + AVANCE].rang));
+        if (i > 0 && cles[i].cle == cles[i - 1].cle) {
+            courante->i_vectRangVeh[courante->i_nbVeh++] = rang;
+            continue;
+        }
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, rang));
+        if (v == nullptr) {
+            QUELTO_ERREUR_INTERNE();
+            return -1;
+        }
+        courante = mQuelto_ajouterFamille(instance, rang, v, rangs + i);
+        if (courante == nullptr) return -1;
+    }
+    if (list_installer_ordre(&instance->l_vehAOrdonnancer, cle, rangs) != 1) {
+        QUELTO_ERREUR_INTERNE();
+        return -1;
+    }
+    return mQuelto_recenserFamilles(instance);
+}
+
+/*
 ** Step 3 of preparation: sort day D by the family key that the weights
 ** choose and cut the sorted walk into families of vehicles equal under it.
 ** The families are runs of the sorted walk, so their ranks are kept in one
@@ -709,6 +956,10 @@ int mQuelto_majFamillesInInstancePb(InstancePb *instance)
     list_init(&instance->l_familles, 0, 0, static_cast<int>(sizeof(Famille)), nullptr);
     LIST_FCMP cle = mQuelto_choisirCleFamille(instance);
     if (cle == nullptr) return -1;
+    const LIST_FCLE cleExacte = mQuelto_cleExacteFamille(cle);
+    auto jour = cleExacte != nullptr ? mQuelto_jourSansTri(instance, cleExacte) : nullptr;
+    if (jour != nullptr && mQuelto_trierClesRangs(jour->cles.get(), instance->i_longFilm))
+        return mQuelto_formerFamillesDesCles(instance, cle, jour->cles.get());
     LIST *l = &instance->l_vehAOrdonnancer;
     list_trier(l, cle);
     int32_t *rangs = static_cast<int32_t *>(mQuelto_allouer(instance->i_longFilm, sizeof(int32_t)));

@@ -7,13 +7,20 @@
 ** they name without the separator) and asks for the file's status.  It tells
 ** "absent" (0) from "cannot tell" (-1): only a missing file or a path
 ** component that is not a directory count as absent.
+**
+** Also the one memory request the support library makes of the system: the
+** advice that a large block be backed by large pages.
 */
 #include "commande_unix.h"
 
 #include <limits.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 /*
@@ -63,4 +70,21 @@ bool estFluxLisible(FILE *fp)
     if (fp == nullptr) return false;
     if (fstat(fileno(fp), &etat) != 0) return true;
     return !S_ISDIR(etat.st_mode) && !S_ISCHR(etat.st_mode) && !S_ISBLK(etat.st_mode);
+}
+
+void conseillerGrandesPages(void *p, size_t octets)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t GRANDE_PAGE = uintptr_t{1} << 21;
+    if (p == nullptr || octets < 2 * GRANDE_PAGE) return;
+    const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + GRANDE_PAGE - 1) & ~(GRANDE_PAGE - 1);
+    const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(GRANDE_PAGE - 1);
+    if (fin <= debut) return;
+    const int errnoAvant = errno;
+    madvise(reinterpret_cast<void *>(debut), fin - debut, MADV_HUGEPAGE);
+    errno = errnoAvant;
+#else
+    (void)p;
+    (void)octets;
+#endif
 }

@@ -2,6 +2,7 @@
 #ifndef COMMANDE_UNIX_H
 #define COMMANDE_UNIX_H
 
+#include <cstddef>
 #include <cstdio>
 
 /*
@@ -18,5 +19,16 @@ int testerExistenceFichier(const char *directory, const char *name);
 ** readable; its reads then fail on their own.
 */
 bool estFluxLisible(FILE *fp);
+
+/*
+** Ask the system to back the whole 2 MiB pages inside the block p of octets
+** bytes with large pages, before the block is first written.  A block of
+** several megabytes that is filled once and then read in every order costs
+** less so: with small pages both its first writes (one fault per 4 KiB) and
+** its reads (an address translation missed per element) cost more than its
+** data.  Blocks under 4 MiB are left alone; a refusal changes nothing, and
+** errno is kept.
+*/
+void conseillerGrandesPages(void *p, size_t octets);
 
 #endif

@@ -26,10 +26,13 @@
 */
 #include "list.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
+#include <vector>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -1041,4 +1044,38 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
     list_tri_rapide(entrees, n, comparer);
     for (int32_t i = 0; i < n; i++) index[i] = entrees[i].rang;
     free(entrees);
+}
+
+/* See list.h.  The permutation is checked with one bit per rank. */
+int list_installer_ordre(LIST *l, LIST_FCMP fcmp, const int32_t *rangs)
+{
+    static const char nom[] = "list_installer_ordre";
+    if (l == nullptr || rangs == nullptr) {
+        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
+        return -1;
+    }
+    if (!list_est_initialisee(l)) {
+        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
+        return -1;
+    }
+    const int32_t n = l->count;
+    std::vector<bool> vu;
+    try {
+        vu.assign(static_cast<size_t>(n), false);
+    } catch (const std::bad_alloc &) {
+        list_signaler(EX_MALLOC, nom, __LINE__);
+        return -1;
+    }
+    for (int32_t i = 0; i < n; i++) {
+        if (rangs[i] < 0 || rangs[i] >= n || vu[rangs[i]]) {
+            list_signaler(EA_INVPRMS, nom, __LINE__);
+            return -1;
+        }
+        vu[rangs[i]] = true;
+    }
+    if (!l->primaryActive && list_activer_indexe_primaire(l) != 1) return -1;
+    std::copy(rangs, rangs + n, l->primaryIndex);
+    l->fcmp = fcmp;
+    l->primarySorted = 1;
+    return 1;
 }

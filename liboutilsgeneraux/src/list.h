@@ -145,6 +145,17 @@ typedef uint64_t (*LIST_FCLE)(const void *element);
 int list_associer_cle(LIST_FCMP fcmp, LIST_FCLE cle, int exacte);
 
 /*
+** Install fcmp with the primary index in the order rangs[0..count-1] (the
+** ranks of the elements, each once), which the caller has sorted by fcmp,
+** equal elements in any order: for a caller that got that order without
+** comparing elements.  1, or -1 without list or order (PT_NULL), on a list
+** not initialised (NON_INIT), when rangs is not a permutation of the ranks
+** (EA_INVPRMS) or when the index cannot be created; the list is then left
+** as it was.
+*/
+int list_installer_ordre(LIST *l, LIST_FCMP fcmp, const int32_t *rangs);
+
+/*
 ** Tests only: let the next nbPermises allocations of the container succeed
 ** and make every later one fail as if memory were exhausted.  A negative
 ** value removes the limit (the default).
