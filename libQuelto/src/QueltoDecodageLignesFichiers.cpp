@@ -530,15 +530,26 @@ int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
 }
 
 /*
-** Read nb option flags of one priority from the fields that follow *suivant
-** into flags: a field beginning with "1" gives 1, one beginning with "0"
-** gives 0, anything else refuses the line with S_MSG_ERR_0021 (high
+** Read nb option flags of one priority from the fields that follow in
+** champs into flags: a field beginning with "1" gives 1, one beginning with
+** "0" gives 0, anything else refuses the line with S_MSG_ERR_0021 (high
 ** priority, prio true) or S_MSG_ERR_0022 (low priority) naming the line, the
-** field and its place counted from 1.  0 / -1.
+** field (cut to 255 characters) and its place counted from 1.  0 / -1.
 */
 static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx, int32_t *flags, int nb, bool prio)
 {
+    const char sep = champs.separateur != nullptr ? champs.separateur[0] : '\0';
     for (int k = 1; k <= nb; k++) {
+        /* The usual field: one digit, then the separator or the end of the line. */
+        const size_t debut = static_cast<size_t>(champs.suivant);
+        if (champs.separateur != nullptr && debut < champs.longueur) {
+            const char c = champs.ligne[debut];
+            if ((c == '0' || c == '1') && (debut + 1 == champs.longueur || champs.ligne[debut + 1] == sep)) {
+                flags[k - 1] = c - '0';
+                champs.suivant = static_cast<int>(debut) + 2;
+                continue;
+            }
+        }
         size_t n = 0;
         const char *texte = mQuelto_champSuivant(champs, &n);
         if (texte == nullptr) return -1;
@@ -859,6 +870,56 @@ static int32_t *mQuelto_tamponFlags(int nb)
 }
 
 /*
+** A field of a vehicle line, in place in the line: its first character and
+** its length (the text is not terminated; the separator or the end of the
+** line follows it).
+*/
+struct ChampVeh {
+    const char *texte = nullptr;
+    size_t longueur = 0;
+};
+
+/* The field cut to OSUP_LONG_CHAMP - 1 characters and terminated, in champ; returns champ. */
+static const char *mQuelto_copierChamp(const ChampVeh &c, char *champ)
+{
+    const size_t n = c.longueur < static_cast<size_t>(OSUP_LONG_CHAMP) - 1 ? c.longueur
+                                                                          : static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
+    memcpy(champ, c.texte, n);
+    champ[n] = '\0';
+    return champ;
+}
+
+/*
+** The field read as an integer as mQuelto_lireEntier reads its copy cut to
+** OSUP_LONG_CHAMP - 1 characters.  A field that fits is read in place when
+** what follows it (the end of the line, or a separator that is neither
+** white space, a sign nor a digit) stops the reading as the terminator of
+** the copy would.
+*/
+static int32_t mQuelto_lireEntierChamp(const ChampVeh &c)
+{
+    if (c.longueur < static_cast<size_t>(OSUP_LONG_CHAMP)) {
+        const char suite = c.texte[c.longueur];
+        if (suite == '\0' || (!mQuelto_estEspace(suite) && (suite < '0' || suite > '9') && suite != '+' && suite != '-'))
+            return mQuelto_lireEntier(c.texte);
+    }
+    char champ[OSUP_LONG_CHAMP];
+    return mQuelto_lireEntier(mQuelto_copierChamp(c, champ));
+}
+
+/*
+** The field stored into a zeroed text of capacity + 1 places as og_strncpyz
+** stores its copy cut to OSUP_LONG_CHAMP - 1 characters: its first capacity
+** characters at most, terminated.
+*/
+static void mQuelto_copierTexte(const ChampVeh &c, char *texte, size_t capacite)
+{
+    const size_t n = c.longueur < capacite ? c.longueur : capacite;
+    memcpy(texte, c.texte, n);
+    texte[n] = '\0';
+}
+
+/*
 ** One line of the vehicles file, "date;rank;ident;colour;flags...": after the
 ** heading, refuses a rank or a colour below 1 (S_MSG_ERR_0023 / 0024), an
 ** empty first date (S_MSG_ERR_0037), a date that is neither day D-1 nor day D
@@ -873,34 +934,37 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     if (mQuelto_compterLigne(ctx) == 1) return 0;  /* heading */
 
     ChampsLigne champs = mQuelto_champs(ligne, ctx->s_separateur);
-    char premiers[4][OSUP_LONG_CHAMP];
+    ChampVeh premiers[4];
     for (auto &champ : premiers) {
-        if (mQuelto_extraireChamp(champs, champ) != 0) return -1;
+        champ.texte = mQuelto_champSuivant(champs, &champ.longueur);
+        if (champ.texte == nullptr) return -1;
     }
-    const char *date = premiers[0], *rang = premiers[1], *ident = premiers[2], *teinte = premiers[3];
+    const ChampVeh &date = premiers[0], &rang = premiers[1], &ident = premiers[2], &teinte = premiers[3];
 
     MessageQuelto m;
     Vehicule veh{};
-    veh.i_rangSeq = mQuelto_lireEntier(rang);
+    veh.i_rangSeq = mQuelto_lireEntierChamp(rang);
     if (veh.i_rangSeq < 1) {
+        char champ[OSUP_LONG_CHAMP];
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0023 : mQuelto_decodeLigneVeh : the vehicle from line (%d) has an invalid "
                          "sequence rank (%s) !!\n",
-                         ctx->i_numLigne, rang);
+                         ctx->i_numLigne, mQuelto_copierChamp(rang, champ));
         mQuelto_signaler(__LINE__, m);
         return -1;
     }
-    veh.i_teinte = mQuelto_lireEntier(teinte);
+    veh.i_teinte = mQuelto_lireEntierChamp(teinte);
     if (veh.i_teinte < 1) {
+        char champ[OSUP_LONG_CHAMP];
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0024 : mQuelto_decodeLigneVeh : the vehicle from line (%d) has an invalid paint "
                          "color (%s) !!\n",
-                         ctx->i_numLigne, teinte);
+                         ctx->i_numLigne, mQuelto_copierChamp(teinte, champ));
         mQuelto_signaler(__LINE__, m);
         return -1;
     }
-    og_strncpyz(veh.s_date, date, QUELTO_LONG_DATE);
-    og_strncpyz(veh.s_ident, ident, QUELTO_LONG_IDENT);
+    mQuelto_copierTexte(date, veh.s_date, QUELTO_LONG_DATE);
+    mQuelto_copierTexte(ident, veh.s_ident, QUELTO_LONG_IDENT);
     veh.i_rangSeqCandidat = -1;
 
     /* The days: D-1 from the first data line, D from the first later date. */
