@@ -1,7 +1,9 @@
 /* Readers of the instance files and of the candidate's solution file, through real files. */
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -261,6 +263,33 @@ TEST(Vehicules, DecodesFieldsFlagsAndInterleavedDays)
     EXPECT_EQ(list_length(&seul.l_vehFiges), 2);
     EXPECT_EQ(list_length(&seul.l_vehAOrdonnancer), 0);
     EXPECT_STREQ(seul.s_jourJ, "");
+}
+
+TEST(Vehicules, RankAndColourReadAsStrtollReadsTheCutField)
+{
+    /* Reference: strtoll on the field cut to 255 characters, saturated to 32 bits; below 1 refused. */
+    testutil::TempDir dir;
+    const std::string textes[] = {"12", " 7", "+3", "-0", "5x", "", "0012", "99999999999", "1 2", "\t4", "123456789",
+                                  "1234567890", "2147483648", "-", "+", "0", std::string(300, ' ') + "9",
+                                  std::string(254, ' ') + "86", std::string(260, '1')};
+    for (const std::string &t : textes) {
+        const std::string coupe = t.substr(0, 255);
+        long long v = strtoll(coupe.c_str(), nullptr, 10);
+        const int attendu = static_cast<int>(v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : v);
+        for (int colonne = 0; colonne < 2; colonne++) {
+            InstancePb inst{};
+            ASSERT_EQ(lire(inst, ECARTS, dir, ECARTS_2_1).rc, 0);
+            const std::string ligne = colonne == 0 ? "d1;" + t + ";A;3;1;0;1\n" : "d1;4;A;" + t + ";1;0;1\n";
+            Lecture l = lire(inst, VEHICULES, dir, "h\n" + ligne);
+            ASSERT_EQ(l.rc == 0, attendu >= 1) << "[" << t << "] " << l.err;
+            if (attendu < 1) {
+                EXPECT_NE(l.err.find("(" + coupe + ") !!"), std::string::npos) << l.err;
+                continue;
+            }
+            const Vehicule *v1 = veh(inst.l_vehFiges, 0);
+            EXPECT_EQ(colonne == 0 ? v1->i_rangSeq : v1->i_teinte, attendu) << "[" << t << "]";
+        }
+    }
 }
 
 TEST(Vehicules, RefusalsInTheOrderOfTheChecks)

@@ -207,11 +207,9 @@ static const char *mQuelto_champSuivant(ChampsLigne &c, size_t *longueurChamp)
         OSupUtils_extraireChamp(c.ligne, c.separateur, debut, &c.suivant, champ); /* fails, and reports */
         return nullptr;
     }
-    /* Fields are short (a flag is one character): a plain scan beats a call. */
     const char *debut = c.ligne + c.suivant, *finLigne = c.ligne + c.longueur;
-    const char sep = c.separateur[0];
-    const char *fin = debut;
-    while (fin < finLigne && *fin != sep) fin++;
+    const char *fin = static_cast<const char *>(memchr(debut, c.separateur[0], static_cast<size_t>(finLigne - debut)));
+    if (fin == nullptr) fin = finLigne;
     *longueurChamp = static_cast<size_t>(fin - debut);
     c.suivant = static_cast<int>(fin - c.ligne) + 1;
     return debut;
@@ -539,14 +537,16 @@ int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
 static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx, int32_t *flags, int nb, bool prio)
 {
     const char sep = champs.separateur != nullptr ? champs.separateur[0] : '\0';
+    const char *const ligne = champs.ligne;
+    const size_t longueur = champs.longueur;
     for (int k = 1; k <= nb; k++) {
         /* The usual field: one digit, then the separator or the end of the line. */
         const size_t debut = static_cast<size_t>(champs.suivant);
-        if (champs.separateur != nullptr && debut < champs.longueur) {
-            const char c = champs.ligne[debut];
-            if ((c == '0' || c == '1') && (debut + 1 == champs.longueur || champs.ligne[debut + 1] == sep)) {
-                flags[k - 1] = c - '0';
+        if (debut < longueur && champs.separateur != nullptr) {
+            const char c = ligne[debut];
+            if ((c == '0' || c == '1') && (debut + 1 == longueur || ligne[debut + 1] == sep)) {
                 champs.suivant = static_cast<int>(debut) + 2;
+                flags[k - 1] = c - '0';
                 continue;
             }
         }
@@ -898,6 +898,13 @@ static const char *mQuelto_copierChamp(const ChampVeh &c, char *champ)
 */
 static int32_t mQuelto_lireEntierChamp(const ChampVeh &c)
 {
+    /* The usual field: one to nine digits and nothing else. */
+    if (c.longueur - 1 < 9) {
+        int32_t valeur = 0;
+        size_t i = 0;
+        for (; i < c.longueur && c.texte[i] >= '0' && c.texte[i] <= '9'; i++) valeur = valeur * 10 + (c.texte[i] - '0');
+        if (i == c.longueur) return valeur;
+    }
     if (c.longueur < static_cast<size_t>(OSUP_LONG_CHAMP)) {
         const char suite = c.texte[c.longueur];
         if (suite == '\0' || (!mQuelto_estEspace(suite) && (suite < '0' || suite > '9') && suite != '+' && suite != '-'))
@@ -917,6 +924,17 @@ static void mQuelto_copierTexte(const ChampVeh &c, char *texte, size_t capacite)
     const size_t n = c.longueur < capacite ? c.longueur : capacite;
     memcpy(texte, c.texte, n);
     texte[n] = '\0';
+}
+
+/*
+** Whether the date stored from field c equals jour (a text of capacity
+** QUELTO_LONG_DATE + 1): its length is known, so comparing the bytes up to its
+** terminator included tells as strcmp would.
+*/
+static bool mQuelto_dateEgale(const char *date, const ChampVeh &c, const char *jour)
+{
+    const size_t n = c.longueur < static_cast<size_t>(QUELTO_LONG_DATE) ? c.longueur : QUELTO_LONG_DATE;
+    return memcmp(date, jour, n + 1) == 0;
 }
 
 /*
@@ -942,7 +960,8 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     const ChampVeh &date = premiers[0], &rang = premiers[1], &ident = premiers[2], &teinte = premiers[3];
 
     MessageQuelto m;
-    Vehicule veh{};
+    static const Vehicule vierge{};
+    Vehicule veh = vierge;
     veh.i_rangSeq = mQuelto_lireEntierChamp(rang);
     if (veh.i_rangSeq < 1) {
         char champ[OSUP_LONG_CHAMP];
@@ -983,7 +1002,7 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 
     /* Placement; a vehicle joins day D only once day D is known. */
     LIST *liste = nullptr;
-    if (instance->s_jourJ[0] != '\0' && strcmp(veh.s_date, instance->s_jourJ) == 0) {
+    if (instance->s_jourJ[0] != '\0' && mQuelto_dateEgale(veh.s_date, date, instance->s_jourJ)) {
         liste = &instance->l_vehAOrdonnancer;
         if (list_append(liste, &veh, 0) != 1) {
             mQuelto_formater(m,
@@ -994,7 +1013,7 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
             mQuelto_signaler(__LINE__, m);
             return -1;
         }
-    } else if (strcmp(veh.s_date, instance->s_jourJMoins1) == 0) {
+    } else if (mQuelto_dateEgale(veh.s_date, date, instance->s_jourJMoins1)) {
         liste = &instance->l_vehFiges;
         if (list_append(liste, &veh, 0) != 1) {
             mQuelto_formater(m,
