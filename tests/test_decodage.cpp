@@ -292,6 +292,43 @@ TEST(Vehicules, RankAndColourReadAsStrtollReadsTheCutField)
     }
 }
 
+TEST(Vehicules, ManyFlagsReadAsTheirFirstCharacter)
+{
+    /* Nine high and six low priority flags, usual and unusual fields mixed at random; reference:
+       each field's first character, the first other than 0 or 1 refusing the line (0021 / 0022). */
+    testutil::TempDir dir;
+    std::string ecarts = "h\n";
+    for (int i = 0; i < 15; i++) ecarts += std::string("1/2;") + (i < 9 ? "1" : "0") + ";E" + std::to_string(i) + ";\n";
+    const char *flags[] = {"0", "1", "0", "1", "0", "1", "1abc", "0x", "", " 1", "2", "10"};
+    InstancePb base{};
+    ASSERT_EQ(lire(base, ECARTS, dir, ecarts).rc, 0);
+    srand(7);
+    for (int essai = 0; essai < 120; essai++) {
+        std::string ligne = "d1;1;A;1";
+        int attendus[15], refus = -1;
+        const int nbUsuels = essai % 3 == 0 ? 12 : 6; /* mostly 0 and 1 */
+        for (int k = 0; k < 15; k++) {
+            const char *f = flags[rand() % nbUsuels];
+            ligne += std::string(";") + f;
+            attendus[k] = f[0] - '0';
+            if (refus < 0 && f[0] != '0' && f[0] != '1') refus = k;
+        }
+        if (rand() % 2) ligne += ";";
+        InstancePb inst = base; /* the constraint lists shared, read once */
+        Lecture l = lire(inst, VEHICULES, dir, "h\n" + ligne + "\n");
+        ASSERT_EQ(l.rc == 0, refus < 0) << ligne << "\n" << l.err;
+        if (refus >= 0) {
+            const std::string place = " on the " + std::to_string(refus < 9 ? refus + 1 : refus - 8) + "-th " +
+                                      (refus < 9 ? "high" : "low") + " priority";
+            EXPECT_NE(l.err.find(place), std::string::npos) << ligne << "\n" << l.err;
+            continue;
+        }
+        const Vehicule *v = veh(inst.l_vehFiges, 0);
+        for (int k = 0; k < 15; k++)
+            EXPECT_EQ(k < 9 ? v->i_vectBoolEcPrio[k] : v->i_vectBoolEcNonPrio[k - 9], attendus[k]) << ligne << " " << k;
+    }
+}
+
 TEST(Vehicules, RefusalsInTheOrderOfTheChecks)
 {
     testutil::TempDir dir;

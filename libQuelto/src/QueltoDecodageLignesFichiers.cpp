@@ -178,8 +178,8 @@ static bool mQuelto_lireRatio(const char *texte, int32_t *p, int32_t *q)
 /*
 ** The fields of one line taken in turn as OSupUtils_extraireChamp takes them
 ** (the same fields, the same cut to OSUP_LONG_CHAMP - 1 characters, the same
-** next start), with the line's length measured once rather than at every
-** field: a vehicle line has some twenty fields.  A field asked for past the
+** next start), with the line's length taken once (the line reader knows it)
+** rather than measured at every field: a vehicle line has some twenty fields.  A field asked for past the
 ** end of the line goes to OSupUtils_extraireChamp itself, which reports it
 ** (1 UTILS 00003) and fails.
 */
@@ -192,7 +192,7 @@ struct ChampsLigne {
 
 static ChampsLigne mQuelto_champs(const char *ligne, const char *separateur)
 {
-    return ChampsLigne{ligne, separateur, strlen(ligne), 0};
+    return ChampsLigne{ligne, separateur, OSupUtils_longueurLigne(ligne), 0};
 }
 
 /*
@@ -528,25 +528,65 @@ int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
 }
 
 /*
+** The four flags of the 8 characters at texte when they read "f;f;f;f;"
+** (each f a 0 or a 1, ";" standing for sep) as the bits of an integer, the
+** first flag highest; UINT64_MAX otherwise.
+*/
+static uint64_t mQuelto_quatreFlags(const char *texte, char sep)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t x;
+    memcpy(&x, texte, sizeof x);
+    const uint64_t seps = UINT64_C(0x0100010001000100) * static_cast<unsigned char>(sep);
+    if ((x & UINT64_C(0xFF00FF00FF00FF00)) != seps || (x & UINT64_C(0x00FE00FE00FE00FE)) != UINT64_C(0x0030003000300030))
+        return UINT64_MAX;
+    return (x & 1) << 3 | (x >> 16 & 1) << 2 | (x >> 32 & 1) << 1 | (x >> 48 & 1);
+#else
+    uint64_t bits = 0;
+    for (int j = 0; j < 4; j++) {
+        if ((texte[2 * j] != '0' && texte[2 * j] != '1') || texte[2 * j + 1] != sep) return UINT64_MAX;
+        bits = bits << 1 | static_cast<uint64_t>(texte[2 * j] - '0');
+    }
+    return bits;
+#endif
+}
+
+/*
 ** Read nb option flags of one priority from the fields that follow in
 ** champs into flags: a field beginning with "1" gives 1, one beginning with
 ** "0" gives 0, anything else refuses the line with S_MSG_ERR_0021 (high
 ** priority, prio true) or S_MSG_ERR_0022 (low priority) naming the line, the
-** field (cut to 255 characters) and its place counted from 1.  0 / -1.
+** field (cut to 255 characters) and its place counted from 1.  *combinaison
+** receives the flags as the bits of an integer, the first flag highest (the
+** last 64 flags when there are more).  0 / -1.
 */
-static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx, int32_t *flags, int nb, bool prio)
+static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx, int32_t *flags, int nb, bool prio,
+                                uint64_t *combinaison)
 {
+    uint64_t bits = 0;
     const char sep = champs.separateur != nullptr ? champs.separateur[0] : '\0';
     const char *const ligne = champs.ligne;
     const size_t longueur = champs.longueur;
     for (int k = 1; k <= nb; k++) {
-        /* The usual field: one digit, then the separator or the end of the line. */
         const size_t debut = static_cast<size_t>(champs.suivant);
+        if (k + 3 <= nb && debut + 8 <= longueur && champs.separateur != nullptr) {
+            /* Four usual fields at once: "f;f;f;f;" with each f a 0 or a 1. */
+            const uint64_t groupe = mQuelto_quatreFlags(ligne + debut, sep);
+            if (groupe != UINT64_MAX) {
+                for (int j = 0; j < 4; j++) flags[k - 1 + j] = static_cast<int32_t>(groupe >> (3 - j) & 1);
+                bits = bits << 4 | groupe;
+                champs.suivant = static_cast<int>(debut) + 8;
+                k += 3;
+                continue;
+            }
+        }
+        /* The usual field: one digit, then the separator or the end of the line. */
         if (debut < longueur && champs.separateur != nullptr) {
             const char c = ligne[debut];
             if ((c == '0' || c == '1') && (debut + 1 == longueur || ligne[debut + 1] == sep)) {
                 champs.suivant = static_cast<int>(debut) + 2;
                 flags[k - 1] = c - '0';
+                bits = bits << 1 | static_cast<uint64_t>(c - '0');
                 continue;
             }
         }
@@ -555,6 +595,7 @@ static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx
         if (texte == nullptr) return -1;
         if (n > 0 && (texte[0] == '1' || texte[0] == '0')) {
             flags[k - 1] = texte[0] - '0';
+            bits = bits << 1 | static_cast<uint64_t>(texte[0] - '0');
             continue;
         }
         char champ[OSUP_LONG_CHAMP];
@@ -575,6 +616,7 @@ static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx
         mQuelto_signaler(__LINE__, m);
         return -1;
     }
+    *combinaison = bits;
     return 0;
 }
 
@@ -796,24 +838,24 @@ static void mQuelto_choisirDeBruijn(int nbPrio, int nbNonPrio, uint64_t nbLignes
     s_deBruijn = d;
 }
 
-/* The window of s for the flags lus (s.k of them, each 0 or 1). */
-static int32_t *mQuelto_fenetreDeBruijn(const SequenceDeBruijn &s, const int32_t *lus)
+/* The window of s for the combination of its s.k flags (the first flag highest). */
+static int32_t *mQuelto_fenetreDeBruijn(const SequenceDeBruijn &s, uint64_t combinaison)
 {
-    uint32_t v = 0;
-    for (int j = 0; j < s.k; j++) v = v << 1 | static_cast<uint32_t>(lus[j] != 0);
-    return s.places + s.fenetre[v];
+    return s.places + s.fenetre[combinaison & ((uint64_t{1} << s.k) - 1)];
 }
 
 /*
 ** The two flag arrays of a vehicle whose flags lus are nbPrio high priority
-** then nbNonPrio low priority flags: those of an equal combination met
-** earlier in the file, or new ones, or their de Bruijn window.  premiereLigne
+** then nbNonPrio low priority flags (combinaisons: the same flags as the bits
+** of one integer per priority, see mQuelto_lireFlagsVeh): those of an equal
+** combination met earlier in the file, or new ones, or their de Bruijn
+** window.  premiereLigne
 ** starts afresh and chooses between the table and the de Bruijn sequence by
 ** nbLignes, the number of lines the file is expected to hold.  0, or -1 when
 ** memory runs out.
 */
-static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, bool premiereLigne, uint64_t nbLignes,
-                                 Vehicule *v)
+static int mQuelto_partagerFlags(const int32_t *lus, const uint64_t combinaisons[2], int nbPrio, int nbNonPrio,
+                                 bool premiereLigne, uint64_t nbLignes, Vehicule *v)
 {
     TableFlags &t = s_tableFlags;
     if (premiereLigne || t.nbPrio != nbPrio || t.nbNonPrio != nbNonPrio) {
@@ -824,8 +866,8 @@ static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, 
         mQuelto_choisirDeBruijn(nbPrio, nbNonPrio, premiereLigne ? nbLignes : 0);
     }
     if (s_deBruijn.actif) {
-        v->i_vectBoolEcPrio = mQuelto_fenetreDeBruijn(s_deBruijn.prio, lus);
-        v->i_vectBoolEcNonPrio = mQuelto_fenetreDeBruijn(s_deBruijn.nonPrio, lus + nbPrio);
+        v->i_vectBoolEcPrio = mQuelto_fenetreDeBruijn(s_deBruijn.prio, combinaisons[0]);
+        v->i_vectBoolEcNonPrio = mQuelto_fenetreDeBruijn(s_deBruijn.nonPrio, combinaisons[1]);
         return 0;
     }
     t.nbVehicules++;
@@ -933,8 +975,18 @@ static void mQuelto_copierTexte(const ChampVeh &c, char *texte, size_t capacite)
 */
 static bool mQuelto_dateEgale(const char *date, const ChampVeh &c, const char *jour)
 {
-    const size_t n = c.longueur < static_cast<size_t>(QUELTO_LONG_DATE) ? c.longueur : QUELTO_LONG_DATE;
-    return memcmp(date, jour, n + 1) == 0;
+    const size_t n = (c.longueur < static_cast<size_t>(QUELTO_LONG_DATE) ? c.longueur : QUELTO_LONG_DATE) + 1;
+    if (n < 8) return memcmp(date, jour, n) == 0;
+    /* Eight bytes at a time, the last eight overlapping the ones before. */
+    uint64_t a, b;
+    for (size_t i = 0; i + 8 <= n; i += 8) {
+        memcpy(&a, date + i, 8);
+        memcpy(&b, jour + i, 8);
+        if (a != b) return false;
+    }
+    memcpy(&a, date + n - 8, 8);
+    memcpy(&b, jour + n - 8, 8);
+    return a == b;
 }
 
 /*
@@ -960,8 +1012,8 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     const ChampVeh &date = premiers[0], &rang = premiers[1], &ident = premiers[2], &teinte = premiers[3];
 
     MessageQuelto m;
-    static const Vehicule vierge{};
-    Vehicule veh = vierge;
+    Vehicule veh;
+    memset(&veh, 0, sizeof veh);
     veh.i_rangSeq = mQuelto_lireEntierChamp(rang);
     if (veh.i_rangSeq < 1) {
         char champ[OSUP_LONG_CHAMP];
@@ -1045,11 +1097,12 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
-    if (mQuelto_lireFlagsVeh(champs, ctx, lus, nbPrio, true) != 0) return -1;
-    if (mQuelto_lireFlagsVeh(champs, ctx, lus + nbPrio, nbNonPrio, false) != 0) return -1;
+    uint64_t combinaisons[2] = {0, 0};
+    if (mQuelto_lireFlagsVeh(champs, ctx, lus, nbPrio, true, &combinaisons[0]) != 0) return -1;
+    if (mQuelto_lireFlagsVeh(champs, ctx, lus + nbPrio, nbNonPrio, false, &combinaisons[1]) != 0) return -1;
     const bool premiereLigne = ctx->i_numLigne == 2;
     const uint64_t nbLignes = premiereLigne ? s_tailleFichierVeh / (strlen(ligne) + 1) : 0;
-    if (mQuelto_partagerFlags(lus, nbPrio, nbNonPrio, premiereLigne, nbLignes, stocke) != 0) {
+    if (mQuelto_partagerFlags(lus, combinaisons, nbPrio, nbNonPrio, premiereLigne, nbLignes, stocke) != 0) {
         mQuelto_signalerVide(__LINE__);
         return -1;
     }

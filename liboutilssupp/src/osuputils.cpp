@@ -177,6 +177,13 @@ static size_t longueurPiece(const LecteurLignes &l, size_t finPiece, size_t maxL
     return len;
 }
 
+/* The line the reader is handing to its decoding function (see OSupUtils_longueurLigne). */
+struct LigneRemise {
+    const char *ligne;
+    size_t longueur;
+};
+static LigneRemise s_ligneRemise = {nullptr, 0};
+
 /*
 ** Open path for reading; -1 (errno set) when it cannot be opened or names a
 ** directory or a device: nothing a line reader can come to the end of.
@@ -251,7 +258,11 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
         /* Terminated in place; the byte replaced may start the next piece. */
         const char remplace = ligne[longueur];
         ligne[longueur] = '\0';
-        if (decode(ligne, contexte) != 0) {
+        const LigneRemise avant = s_ligneRemise; /* a decoder may read another file */
+        s_ligneRemise = LigneRemise{ligne, longueur};
+        const int refus = decode(ligne, contexte);
+        s_ligneRemise = avant;
+        if (refus != 0) {
             signaler(__LINE__, nullptr,
                      "1 UTILS 00018 erreur de decodage du fichier [ %s ], ligne (%lld), ligne lue : ", path,
                      numLigne);
@@ -264,6 +275,14 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
     free(l.tampon);
     close(fd);
     return rc;
+}
+
+/* The line being handed to a decoding function and its length, or null. */
+size_t OSupUtils_longueurLigne(const char *ligne)
+{
+    if (ligne == nullptr) return 0;
+    if (ligne == s_ligneRemise.ligne) return s_ligneRemise.longueur;
+    return strlen(ligne);
 }
 
 /* Remove one trailing line feed in place; the remaining length (0 for null). */
