@@ -162,9 +162,18 @@ static char *s_zone = nullptr;
 static size_t s_zoneLibre = 0;
 
 /*
-** octets bytes (octets > 0) starting on a 2 MiB boundary, advised to large
-** pages up to the next boundary past their end; null when memory runs out.
-** The allocation asks for two large pages more, which are never written.
+** Where a block starts past its 2 MiB boundary: 16 bytes, as a block from
+** malloc would.  The records of this system were laid out and measured that
+** way; right at the boundary, the first bytes of the identifier of every
+** other vehicle (96-byte records) would straddle two cache lines.
+*/
+static constexpr size_t LIST_DECALAGE_BLOC = 16;
+
+/*
+** octets bytes (octets > 0) starting LIST_DECALAGE_BLOC bytes past a 2 MiB
+** boundary, advised to large pages from that boundary to the next one past
+** their end; null when memory runs out.  The allocation asks for two large
+** pages more, which are never written.
 */
 static char *list_allouer_aligne(size_t octets)
 {
@@ -176,8 +185,12 @@ static char *list_allouer_aligne(size_t octets)
     if (brut == nullptr) return nullptr;
     const uintptr_t debut = (reinterpret_cast<uintptr_t>(brut) + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1);
     char *bloc = brut + (debut - reinterpret_cast<uintptr_t>(brut));
-    list_conseiller_grandes_pages(bloc, (octets + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1));
-    return bloc;
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    const int errnoAvant = errno;
+    madvise(bloc, (LIST_DECALAGE_BLOC + octets + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1), MADV_HUGEPAGE);
+    errno = errnoAvant;
+#endif
+    return bloc + LIST_DECALAGE_BLOC;
 }
 
 /* Storage for a block of octets bytes (see above); null when memory runs out. */
@@ -219,23 +232,29 @@ static bool list_par_doublement(const LIST *l)
     return l->expansionStep <= 0 && l->maxExpansion <= 0;
 }
 
-/* The block that holds handle h (0 <= h < capacity). */
-static int32_t list_bloc_de(const LIST *l, int32_t h)
+/*
+** Address of the slot of handle h (0 <= h < capacity) in a list whose blocks
+** are not those of plain doubling: the block is found from the step, or by
+** bisection of the blocks' first handles.  Out of line: the lists walked
+** most double.
+*/
+[[gnu::noinline]] static char *list_adresse_slot_par_pas(const LIST *l, int32_t h)
 {
-    if (list_par_doublement(l)) return 31 - __builtin_clz(static_cast<uint32_t>(h) + 1);
+    int32_t b;
     if (l->expansionStep > 0) {
         /* The first block, then blocks of one step each (the last maybe cut). */
-        if (h < l->blockSize[0]) return 0;
-        return 1 + (h - l->blockSize[0]) / l->expansionStep;
+        b = h < l->blockSize[0] ? 0 : 1 + (h - l->blockSize[0]) / l->expansionStep;
+    } else {
+        /* Doubling bounded by a maximum: the last block starting at or before h. */
+        int32_t bas = 0, haut = l->nbBlocks - 1;
+        while (bas < haut) {
+            const int32_t milieu = bas + (haut - bas + 1) / 2;
+            if (l->blockFirst[milieu] <= h) bas = milieu;
+            else haut = milieu - 1;
+        }
+        b = bas;
     }
-    /* Doubling bounded by a maximum: the last block starting at or before h. */
-    int32_t bas = 0, haut = l->nbBlocks - 1;
-    while (bas < haut) {
-        const int32_t milieu = bas + (haut - bas + 1) / 2;
-        if (l->blockFirst[milieu] <= h) bas = milieu;
-        else haut = milieu - 1;
-    }
-    return bas;
+    return l->blocks[b] + static_cast<size_t>(h - l->blockFirst[b]) * static_cast<size_t>(l->elementSize);
 }
 
 /* Address of the slot of handle h (0 <= h < capacity). */
@@ -247,9 +266,7 @@ static char *list_adresse_slot(const LIST *l, int32_t h)
         const int b = 31 - __builtin_clz(u);
         return l->blocks[b] + static_cast<size_t>(u - (1u << b)) * static_cast<size_t>(l->elementSize);
     }
-    const int32_t b = list_bloc_de(l, h);
-    size_t decalage = static_cast<size_t>(h - l->blockFirst[b]) * static_cast<size_t>(l->elementSize);
-    return l->blocks[b] + decalage;
+    return list_adresse_slot_par_pas(l, h);
 }
 
 /* Address of the element of rank r (0 <= r < count): its handle is r. */
