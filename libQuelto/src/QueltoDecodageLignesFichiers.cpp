@@ -207,9 +207,11 @@ static const char *mQuelto_champSuivant(ChampsLigne &c, size_t *longueurChamp)
         OSupUtils_extraireChamp(c.ligne, c.separateur, debut, &c.suivant, champ); /* fails, and reports */
         return nullptr;
     }
+    /* Fields are short (a rank, an identifier): a plain scan beats a call. */
     const char *debut = c.ligne + c.suivant, *finLigne = c.ligne + c.longueur;
-    const char *fin = static_cast<const char *>(memchr(debut, c.separateur[0], static_cast<size_t>(finLigne - debut)));
-    if (fin == nullptr) fin = finLigne;
+    const char sep = c.separateur[0];
+    const char *fin = debut;
+    while (fin < finLigne && *fin != sep) fin++;
     *longueurChamp = static_cast<size_t>(fin - debut);
     c.suivant = static_cast<int>(fin - c.ligne) + 1;
     return debut;
