@@ -1,7 +1,9 @@
 /* Readers of the instance files and of the candidate's solution file, through real files. */
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -261,6 +263,70 @@ TEST(Vehicules, DecodesFieldsFlagsAndInterleavedDays)
     EXPECT_EQ(list_length(&seul.l_vehFiges), 2);
     EXPECT_EQ(list_length(&seul.l_vehAOrdonnancer), 0);
     EXPECT_STREQ(seul.s_jourJ, "");
+}
+
+TEST(Vehicules, RankAndColourReadAsStrtollReadsTheCutField)
+{
+    /* Reference: strtoll on the field cut to 255 characters, saturated to 32 bits; below 1 refused. */
+    testutil::TempDir dir;
+    const std::string textes[] = {"12", " 7", "+3", "-0", "5x", "", "0012", "99999999999", "1 2", "\t4", "123456789",
+                                  "1234567890", "2147483648", "-", "+", "0", std::string(300, ' ') + "9",
+                                  std::string(254, ' ') + "86", std::string(260, '1')};
+    for (const std::string &t : textes) {
+        const std::string coupe = t.substr(0, 255);
+        long long v = strtoll(coupe.c_str(), nullptr, 10);
+        const int attendu = static_cast<int>(v > INT32_MAX ? INT32_MAX : v < INT32_MIN ? INT32_MIN : v);
+        for (int colonne = 0; colonne < 2; colonne++) {
+            InstancePb inst{};
+            ASSERT_EQ(lire(inst, ECARTS, dir, ECARTS_2_1).rc, 0);
+            const std::string ligne = colonne == 0 ? "d1;" + t + ";A;3;1;0;1\n" : "d1;4;A;" + t + ";1;0;1\n";
+            Lecture l = lire(inst, VEHICULES, dir, "h\n" + ligne);
+            ASSERT_EQ(l.rc == 0, attendu >= 1) << "[" << t << "] " << l.err;
+            if (attendu < 1) {
+                EXPECT_NE(l.err.find("(" + coupe + ") !!"), std::string::npos) << l.err;
+                continue;
+            }
+            const Vehicule *v1 = veh(inst.l_vehFiges, 0);
+            EXPECT_EQ(colonne == 0 ? v1->i_rangSeq : v1->i_teinte, attendu) << "[" << t << "]";
+        }
+    }
+}
+
+TEST(Vehicules, ManyFlagsReadAsTheirFirstCharacter)
+{
+    /* Nine high and six low priority flags, usual and unusual fields mixed at random; reference:
+       each field's first character, the first other than 0 or 1 refusing the line (0021 / 0022). */
+    testutil::TempDir dir;
+    std::string ecarts = "h\n";
+    for (int i = 0; i < 15; i++) ecarts += std::string("1/2;") + (i < 9 ? "1" : "0") + ";E" + std::to_string(i) + ";\n";
+    const char *flags[] = {"0", "1", "0", "1", "0", "1", "1abc", "0x", "", " 1", "2", "10"};
+    InstancePb base{};
+    ASSERT_EQ(lire(base, ECARTS, dir, ecarts).rc, 0);
+    srand(7);
+    for (int essai = 0; essai < 120; essai++) {
+        std::string ligne = "d1;1;A;1";
+        int attendus[15], refus = -1;
+        const int nbUsuels = essai % 3 == 0 ? 12 : 6; /* mostly 0 and 1 */
+        for (int k = 0; k < 15; k++) {
+            const char *f = flags[rand() % nbUsuels];
+            ligne += std::string(";") + f;
+            attendus[k] = f[0] - '0';
+            if (refus < 0 && f[0] != '0' && f[0] != '1') refus = k;
+        }
+        if (rand() % 2) ligne += ";";
+        InstancePb inst = base; /* the constraint lists shared, read once */
+        Lecture l = lire(inst, VEHICULES, dir, "h\n" + ligne + "\n");
+        ASSERT_EQ(l.rc == 0, refus < 0) << ligne << "\n" << l.err;
+        if (refus >= 0) {
+            const std::string place = " on the " + std::to_string(refus < 9 ? refus + 1 : refus - 8) + "-th " +
+                                      (refus < 9 ? "high" : "low") + " priority";
+            EXPECT_NE(l.err.find(place), std::string::npos) << ligne << "\n" << l.err;
+            continue;
+        }
+        const Vehicule *v = veh(inst.l_vehFiges, 0);
+        for (int k = 0; k < 15; k++)
+            EXPECT_EQ(k < 9 ? v->i_vectBoolEcPrio[k] : v->i_vectBoolEcNonPrio[k - 9], attendus[k]) << ligne << " " << k;
+    }
 }
 
 TEST(Vehicules, RefusalsInTheOrderOfTheChecks)

@@ -352,7 +352,16 @@ TEST(ListStockage, EchecDAllocationLaisseLaListeUtilisable)
         EXPECT_EQ(list_element(&l, 0), premier);
         for (int i = 0; i < 4; i++) EXPECT_EQ(trie(l, i)->cle, i);
     }
-    EXPECT_EQ(permises, 9); /* 8 arrays and the block */
+    EXPECT_EQ(permises, 5); /* 5 arrays by block and by rank; the small block comes from the shared zone */
+    LIST g; /* a large block has an allocation of its own, which may fail too */
+    static char gros[1 << 20] = {7};
+    list_init(&g, 0, 0, sizeof gros, nullptr);
+    list_test_limiter_allocations(3);
+    ECHEC(list_append(&g, gros, 0), -2, EX_MALLOC, "list_realloc");
+    list_test_limiter_allocations(-1);
+    EXPECT_EQ(g.capacity, 0);
+    ASSERT_EQ(list_append(&g, gros, 0), 1);
+    EXPECT_EQ(memcmp(list_element(&g, 0), gros, sizeof gros), 0);
     LIST a;
     list_init(&a, 0, 0, sizeof(Elt), nullptr);
     ASSERT_EQ(list_append(&a, &x, 0), 1);

@@ -101,6 +101,46 @@ TEST(LecteurLignes, LigneRefuseeEtFichierIllisible)
     EXPECT_TRUE(c.lignes.empty());
 }
 
+/* The reader as a line buffer filled by fgets gives it: the reference of the buffered reader. */
+static Lignes lireParFgets(const std::string &chemin, int maxLen)
+{
+    Lignes lignes;
+    FILE *f = fopen(chemin.c_str(), "r");
+    std::string ligne(static_cast<size_t>(maxLen), '\0');
+    while (!feof(f) && fgets(ligne.data(), maxLen, f) != nullptr) {
+        size_t len = strlen(ligne.c_str());
+        if (len >= 2 && ligne[len - 2] == '\r' && ligne[len - 1] == '\n') ligne[--len - 1] = '\n';
+        else if (len == static_cast<size_t>(maxLen) - 1 && ligne[len - 1] == '\r') {
+            int c = getc(f);
+            if (c == '\n') ligne[len - 1] = '\n';
+            else if (c != EOF) ungetc(c, f);
+        }
+        if (len > 0 && ligne[len - 1] == '\n') len--;
+        if (len > 0) lignes.emplace_back(ligne.data(), len);
+    }
+    fclose(f);
+    return lignes;
+}
+
+TEST(LecteurLignes, CommeUnTamponDeLigneSurDesFichiersAuHasard)
+{
+    /* Line feeds, CRs, NULs and long lines at random, across the refills of the buffer. */
+    TempDir d;
+    srand(2026);
+    const char alphabet[] = {'a', 'b', ';', '\r', '\n', '\n', '\0'};
+    for (int essai = 0; essai < 300; essai++) {
+        const bool gros = essai % 50 == 0;
+        const size_t taille = gros ? 400000 + static_cast<size_t>(rand() % 1000) : static_cast<size_t>(rand() % 40);
+        const int maxLen = gros ? (essai % 100 == 0 ? 10000 : 2 + rand() % 300) : 2 + rand() % 8;
+        std::string contenu;
+        for (size_t i = 0; i < taille; i++)
+            contenu += gros && rand() % 4 ? static_cast<char>('c' + i % 7) : alphabet[rand() % sizeof alphabet];
+        Collecte c;
+        ASSERT_EQ(lire(d, contenu, c, maxLen), 0);
+        ASSERT_EQ(c.lignes, lireParFgets(d / "f.txt", maxLen)) << "essai " << essai;
+    }
+}
+
 TEST(ExtraireChamp, ChampsEtSeparateurs)
 {
     ASSERT_EQ(f_set_dbg_logfile_name("stdout", "w"), 0);

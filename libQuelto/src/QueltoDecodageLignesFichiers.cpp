@@ -178,8 +178,8 @@ static bool mQuelto_lireRatio(const char *texte, int32_t *p, int32_t *q)
 /*
 ** The fields of one line taken in turn as OSupUtils_extraireChamp takes them
 ** (the same fields, the same cut to OSUP_LONG_CHAMP - 1 characters, the same
-** next start), with the line's length measured once rather than at every
-** field: a vehicle line has some twenty fields.  A field asked for past the
+** next start), with the line's length taken once (the line reader knows it)
+** rather than measured at every field: a vehicle line has some twenty fields.  A field asked for past the
 ** end of the line goes to OSupUtils_extraireChamp itself, which reports it
 ** (1 UTILS 00003) and fails.
 */
@@ -192,7 +192,7 @@ struct ChampsLigne {
 
 static ChampsLigne mQuelto_champs(const char *ligne, const char *separateur)
 {
-    return ChampsLigne{ligne, separateur, strlen(ligne), 0};
+    return ChampsLigne{ligne, separateur, OSupUtils_longueurLigne(ligne), 0};
 }
 
 /*
@@ -207,7 +207,7 @@ static const char *mQuelto_champSuivant(ChampsLigne &c, size_t *longueurChamp)
         OSupUtils_extraireChamp(c.ligne, c.separateur, debut, &c.suivant, champ); /* fails, and reports */
         return nullptr;
     }
-    /* Fields are short (a flag is one character): a plain scan beats a call. */
+    /* Fields are short (a rank, an identifier): a plain scan beats a call. */
     const char *debut = c.ligne + c.suivant, *finLigne = c.ligne + c.longueur;
     const char sep = c.separateur[0];
     const char *fin = debut;
@@ -530,20 +530,74 @@ int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
 }
 
 /*
-** Read nb option flags of one priority from the fields that follow *suivant
-** into flags: a field beginning with "1" gives 1, one beginning with "0"
-** gives 0, anything else refuses the line with S_MSG_ERR_0021 (high
-** priority, prio true) or S_MSG_ERR_0022 (low priority) naming the line, the
-** field and its place counted from 1.  0 / -1.
+** The four flags of the 8 characters at texte when they read "f;f;f;f;"
+** (each f a 0 or a 1, ";" standing for sep) as the bits of an integer, the
+** first flag highest; UINT64_MAX otherwise.
 */
-static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx, int32_t *flags, int nb, bool prio)
+static uint64_t mQuelto_quatreFlags(const char *texte, char sep)
 {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    uint64_t x;
+    memcpy(&x, texte, sizeof x);
+    const uint64_t seps = UINT64_C(0x0100010001000100) * static_cast<unsigned char>(sep);
+    if ((x & UINT64_C(0xFF00FF00FF00FF00)) != seps || (x & UINT64_C(0x00FE00FE00FE00FE)) != UINT64_C(0x0030003000300030))
+        return UINT64_MAX;
+    return (x & 1) << 3 | (x >> 16 & 1) << 2 | (x >> 32 & 1) << 1 | (x >> 48 & 1);
+#else
+    uint64_t bits = 0;
+    for (int j = 0; j < 4; j++) {
+        if ((texte[2 * j] != '0' && texte[2 * j] != '1') || texte[2 * j + 1] != sep) return UINT64_MAX;
+        bits = bits << 1 | static_cast<uint64_t>(texte[2 * j] - '0');
+    }
+    return bits;
+#endif
+}
+
+/*
+** Read nb option flags of one priority from the fields that follow in
+** champs into flags: a field beginning with "1" gives 1, one beginning with
+** "0" gives 0, anything else refuses the line with S_MSG_ERR_0021 (high
+** priority, prio true) or S_MSG_ERR_0022 (low priority) naming the line, the
+** field (cut to 255 characters) and its place counted from 1.  *combinaison
+** receives the flags as the bits of an integer, the first flag highest (the
+** last 64 flags when there are more).  0 / -1.
+*/
+static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx, int32_t *flags, int nb, bool prio,
+                                uint64_t *combinaison)
+{
+    uint64_t bits = 0;
+    const char sep = champs.separateur != nullptr ? champs.separateur[0] : '\0';
+    const char *const ligne = champs.ligne;
+    const size_t longueur = champs.longueur;
     for (int k = 1; k <= nb; k++) {
+        const size_t debut = static_cast<size_t>(champs.suivant);
+        if (k + 3 <= nb && debut + 8 <= longueur && champs.separateur != nullptr) {
+            /* Four usual fields at once: "f;f;f;f;" with each f a 0 or a 1. */
+            const uint64_t groupe = mQuelto_quatreFlags(ligne + debut, sep);
+            if (groupe != UINT64_MAX) {
+                for (int j = 0; j < 4; j++) flags[k - 1 + j] = static_cast<int32_t>(groupe >> (3 - j) & 1);
+                bits = bits << 4 | groupe;
+                champs.suivant = static_cast<int>(debut) + 8;
+                k += 3;
+                continue;
+            }
+        }
+        /* The usual field: one digit, then the separator or the end of the line. */
+        if (debut < longueur && champs.separateur != nullptr) {
+            const char c = ligne[debut];
+            if ((c == '0' || c == '1') && (debut + 1 == longueur || ligne[debut + 1] == sep)) {
+                champs.suivant = static_cast<int>(debut) + 2;
+                flags[k - 1] = c - '0';
+                bits = bits << 1 | static_cast<uint64_t>(c - '0');
+                continue;
+            }
+        }
         size_t n = 0;
         const char *texte = mQuelto_champSuivant(champs, &n);
         if (texte == nullptr) return -1;
         if (n > 0 && (texte[0] == '1' || texte[0] == '0')) {
             flags[k - 1] = texte[0] - '0';
+            bits = bits << 1 | static_cast<uint64_t>(texte[0] - '0');
             continue;
         }
         char champ[OSUP_LONG_CHAMP];
@@ -564,6 +618,7 @@ static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx
         mQuelto_signaler(__LINE__, m);
         return -1;
     }
+    *combinaison = bits;
     return 0;
 }
 
@@ -785,24 +840,24 @@ static void mQuelto_choisirDeBruijn(int nbPrio, int nbNonPrio, uint64_t nbLignes
     s_deBruijn = d;
 }
 
-/* The window of s for the flags lus (s.k of them, each 0 or 1). */
-static int32_t *mQuelto_fenetreDeBruijn(const SequenceDeBruijn &s, const int32_t *lus)
+/* The window of s for the combination of its s.k flags (the first flag highest). */
+static int32_t *mQuelto_fenetreDeBruijn(const SequenceDeBruijn &s, uint64_t combinaison)
 {
-    uint32_t v = 0;
-    for (int j = 0; j < s.k; j++) v = v << 1 | static_cast<uint32_t>(lus[j] != 0);
-    return s.places + s.fenetre[v];
+    return s.places + s.fenetre[combinaison & ((uint64_t{1} << s.k) - 1)];
 }
 
 /*
 ** The two flag arrays of a vehicle whose flags lus are nbPrio high priority
-** then nbNonPrio low priority flags: those of an equal combination met
-** earlier in the file, or new ones, or their de Bruijn window.  premiereLigne
+** then nbNonPrio low priority flags (combinaisons: the same flags as the bits
+** of one integer per priority, see mQuelto_lireFlagsVeh): those of an equal
+** combination met earlier in the file, or new ones, or their de Bruijn
+** window.  premiereLigne
 ** starts afresh and chooses between the table and the de Bruijn sequence by
 ** nbLignes, the number of lines the file is expected to hold.  0, or -1 when
 ** memory runs out.
 */
-static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, bool premiereLigne, uint64_t nbLignes,
-                                 Vehicule *v)
+static int mQuelto_partagerFlags(const int32_t *lus, const uint64_t combinaisons[2], int nbPrio, int nbNonPrio,
+                                 bool premiereLigne, uint64_t nbLignes, Vehicule *v)
 {
     TableFlags &t = s_tableFlags;
     if (premiereLigne || t.nbPrio != nbPrio || t.nbNonPrio != nbNonPrio) {
@@ -813,8 +868,8 @@ static int mQuelto_partagerFlags(const int32_t *lus, int nbPrio, int nbNonPrio, 
         mQuelto_choisirDeBruijn(nbPrio, nbNonPrio, premiereLigne ? nbLignes : 0);
     }
     if (s_deBruijn.actif) {
-        v->i_vectBoolEcPrio = mQuelto_fenetreDeBruijn(s_deBruijn.prio, lus);
-        v->i_vectBoolEcNonPrio = mQuelto_fenetreDeBruijn(s_deBruijn.nonPrio, lus + nbPrio);
+        v->i_vectBoolEcPrio = mQuelto_fenetreDeBruijn(s_deBruijn.prio, combinaisons[0]);
+        v->i_vectBoolEcNonPrio = mQuelto_fenetreDeBruijn(s_deBruijn.nonPrio, combinaisons[1]);
         return 0;
     }
     t.nbVehicules++;
@@ -859,6 +914,84 @@ static int32_t *mQuelto_tamponFlags(int nb)
 }
 
 /*
+** A field of a vehicle line, in place in the line: its first character and
+** its length (the text is not terminated; the separator or the end of the
+** line follows it).
+*/
+struct ChampVeh {
+    const char *texte = nullptr;
+    size_t longueur = 0;
+};
+
+/* The field cut to OSUP_LONG_CHAMP - 1 characters and terminated, in champ; returns champ. */
+static const char *mQuelto_copierChamp(const ChampVeh &c, char *champ)
+{
+    const size_t n = c.longueur < static_cast<size_t>(OSUP_LONG_CHAMP) - 1 ? c.longueur
+                                                                          : static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
+    memcpy(champ, c.texte, n);
+    champ[n] = '\0';
+    return champ;
+}
+
+/*
+** The field read as an integer as mQuelto_lireEntier reads its copy cut to
+** OSUP_LONG_CHAMP - 1 characters.  A field that fits is read in place when
+** what follows it (the end of the line, or a separator that is neither
+** white space, a sign nor a digit) stops the reading as the terminator of
+** the copy would.
+*/
+static int32_t mQuelto_lireEntierChamp(const ChampVeh &c)
+{
+    /* The usual field: one to nine digits and nothing else. */
+    if (c.longueur - 1 < 9) {
+        int32_t valeur = 0;
+        size_t i = 0;
+        for (; i < c.longueur && c.texte[i] >= '0' && c.texte[i] <= '9'; i++) valeur = valeur * 10 + (c.texte[i] - '0');
+        if (i == c.longueur) return valeur;
+    }
+    if (c.longueur < static_cast<size_t>(OSUP_LONG_CHAMP)) {
+        const char suite = c.texte[c.longueur];
+        if (suite == '\0' || (!mQuelto_estEspace(suite) && (suite < '0' || suite > '9') && suite != '+' && suite != '-'))
+            return mQuelto_lireEntier(c.texte);
+    }
+    char champ[OSUP_LONG_CHAMP];
+    return mQuelto_lireEntier(mQuelto_copierChamp(c, champ));
+}
+
+/*
+** The field stored into a zeroed text of capacity + 1 places as og_strncpyz
+** stores its copy cut to OSUP_LONG_CHAMP - 1 characters: its first capacity
+** characters at most, terminated.
+*/
+static void mQuelto_copierTexte(const ChampVeh &c, char *texte, size_t capacite)
+{
+    const size_t n = c.longueur < capacite ? c.longueur : capacite;
+    memcpy(texte, c.texte, n);
+    texte[n] = '\0';
+}
+
+/*
+** Whether the date stored from field c equals jour (a text of capacity
+** QUELTO_LONG_DATE + 1): its length is known, so comparing the bytes up to its
+** terminator included tells as strcmp would.
+*/
+static bool mQuelto_dateEgale(const char *date, const ChampVeh &c, const char *jour)
+{
+    const size_t n = (c.longueur < static_cast<size_t>(QUELTO_LONG_DATE) ? c.longueur : QUELTO_LONG_DATE) + 1;
+    if (n < 8) return memcmp(date, jour, n) == 0;
+    /* Eight bytes at a time, the last eight overlapping the ones before. */
+    uint64_t a, b;
+    for (size_t i = 0; i + 8 <= n; i += 8) {
+        memcpy(&a, date + i, 8);
+        memcpy(&b, jour + i, 8);
+        if (a != b) return false;
+    }
+    memcpy(&a, date + n - 8, 8);
+    memcpy(&b, jour + n - 8, 8);
+    return a == b;
+}
+
+/*
 ** One line of the vehicles file, "date;rank;ident;colour;flags...": after the
 ** heading, refuses a rank or a colour below 1 (S_MSG_ERR_0023 / 0024), an
 ** empty first date (S_MSG_ERR_0037), a date that is neither day D-1 nor day D
@@ -873,34 +1006,38 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     if (mQuelto_compterLigne(ctx) == 1) return 0;  /* heading */
 
     ChampsLigne champs = mQuelto_champs(ligne, ctx->s_separateur);
-    char premiers[4][OSUP_LONG_CHAMP];
+    ChampVeh premiers[4];
     for (auto &champ : premiers) {
-        if (mQuelto_extraireChamp(champs, champ) != 0) return -1;
+        champ.texte = mQuelto_champSuivant(champs, &champ.longueur);
+        if (champ.texte == nullptr) return -1;
     }
-    const char *date = premiers[0], *rang = premiers[1], *ident = premiers[2], *teinte = premiers[3];
+    const ChampVeh &date = premiers[0], &rang = premiers[1], &ident = premiers[2], &teinte = premiers[3];
 
     MessageQuelto m;
-    Vehicule veh{};
-    veh.i_rangSeq = mQuelto_lireEntier(rang);
+    Vehicule veh;
+    memset(&veh, 0, sizeof veh);
+    veh.i_rangSeq = mQuelto_lireEntierChamp(rang);
     if (veh.i_rangSeq < 1) {
+        char champ[OSUP_LONG_CHAMP];
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0023 : mQuelto_decodeLigneVeh : the vehicle from line (%d) has an invalid "
                          "sequence rank (%s) !!\n",
-                         ctx->i_numLigne, rang);
+                         ctx->i_numLigne, mQuelto_copierChamp(rang, champ));
         mQuelto_signaler(__LINE__, m);
         return -1;
     }
-    veh.i_teinte = mQuelto_lireEntier(teinte);
+    veh.i_teinte = mQuelto_lireEntierChamp(teinte);
     if (veh.i_teinte < 1) {
+        char champ[OSUP_LONG_CHAMP];
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0024 : mQuelto_decodeLigneVeh : the vehicle from line (%d) has an invalid paint "
                          "color (%s) !!\n",
-                         ctx->i_numLigne, teinte);
+                         ctx->i_numLigne, mQuelto_copierChamp(teinte, champ));
         mQuelto_signaler(__LINE__, m);
         return -1;
     }
-    og_strncpyz(veh.s_date, date, QUELTO_LONG_DATE);
-    og_strncpyz(veh.s_ident, ident, QUELTO_LONG_IDENT);
+    mQuelto_copierTexte(date, veh.s_date, QUELTO_LONG_DATE);
+    mQuelto_copierTexte(ident, veh.s_ident, QUELTO_LONG_IDENT);
     veh.i_rangSeqCandidat = -1;
 
     /* The days: D-1 from the first data line, D from the first later date. */
@@ -919,7 +1056,7 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 
     /* Placement; a vehicle joins day D only once day D is known. */
     LIST *liste = nullptr;
-    if (instance->s_jourJ[0] != '\0' && strcmp(veh.s_date, instance->s_jourJ) == 0) {
+    if (instance->s_jourJ[0] != '\0' && mQuelto_dateEgale(veh.s_date, date, instance->s_jourJ)) {
         liste = &instance->l_vehAOrdonnancer;
         if (list_append(liste, &veh, 0) != 1) {
             mQuelto_formater(m,
@@ -930,7 +1067,7 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
             mQuelto_signaler(__LINE__, m);
             return -1;
         }
-    } else if (strcmp(veh.s_date, instance->s_jourJMoins1) == 0) {
+    } else if (mQuelto_dateEgale(veh.s_date, date, instance->s_jourJMoins1)) {
         liste = &instance->l_vehFiges;
         if (list_append(liste, &veh, 0) != 1) {
             mQuelto_formater(m,
@@ -962,11 +1099,12 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
-    if (mQuelto_lireFlagsVeh(champs, ctx, lus, nbPrio, true) != 0) return -1;
-    if (mQuelto_lireFlagsVeh(champs, ctx, lus + nbPrio, nbNonPrio, false) != 0) return -1;
+    uint64_t combinaisons[2] = {0, 0};
+    if (mQuelto_lireFlagsVeh(champs, ctx, lus, nbPrio, true, &combinaisons[0]) != 0) return -1;
+    if (mQuelto_lireFlagsVeh(champs, ctx, lus + nbPrio, nbNonPrio, false, &combinaisons[1]) != 0) return -1;
     const bool premiereLigne = ctx->i_numLigne == 2;
     const uint64_t nbLignes = premiereLigne ? s_tailleFichierVeh / (strlen(ligne) + 1) : 0;
-    if (mQuelto_partagerFlags(lus, nbPrio, nbNonPrio, premiereLigne, nbLignes, stocke) != 0) {
+    if (mQuelto_partagerFlags(lus, combinaisons, nbPrio, nbNonPrio, premiereLigne, nbLignes, stocke) != 0) {
         mQuelto_signalerVide(__LINE__);
         return -1;
     }

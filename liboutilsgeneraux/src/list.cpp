@@ -5,8 +5,10 @@
 ** Elements are copied into blocks of slots.  A block, once allocated, is never
 ** moved or freed, so the address of a stored element stays valid for the life
 ** of the list and an element may even be appended from the list's own storage.
-** Growth adds one block and enlarges the small arrays indexed by handle, by
-** rank and by block (see list.h for their invariants); a growth that fails
+** Growth adds one block and enlarges the small arrays indexed by block (and
+** by rank: the tag bytes once kept, the primary index); the maps by rank and
+** by handle of list.h are identities here and are computed, not stored (see
+** Storage below).  A growth that fails
 ** part-way leaves some arrays larger than needed, which is harmless, and never
 ** touches capacity, count, the blocks already present or the doubling state.
 **
@@ -28,6 +30,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -111,13 +114,14 @@ static void *list_realloc_tableau(void *p, size_t nb, size_t taille)
 ** translation missed per element) cost more than the records' own data.
 ** Only where the system offers it; a refusal changes nothing.
 */
+static constexpr uintptr_t LIST_GRANDE_PAGE = uintptr_t{1} << 21;
+
 static void list_conseiller_grandes_pages(void *p, size_t octets)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr uintptr_t GRANDE_PAGE = uintptr_t{1} << 21;
-    if (octets < 2 * GRANDE_PAGE) return;
-    const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + GRANDE_PAGE - 1) & ~(GRANDE_PAGE - 1);
-    const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(GRANDE_PAGE - 1);
+    if (octets < 2 * LIST_GRANDE_PAGE) return;
+    const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1);
+    const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(LIST_GRANDE_PAGE - 1);
     if (fin <= debut) return;
     const int errnoAvant = errno;
     madvise(reinterpret_cast<void *>(debut), fin - debut, MADV_HUGEPAGE);
@@ -142,8 +146,83 @@ static bool list_agrandir(T *&tab, size_t nb)
     return true;
 }
 
+/*
+** Element storage.  A block is written once, slot after slot, and never
+** freed, so where its first writes fall decides most of its cost: a fault
+** per 4 KiB page costs more than the records written there.  A block of at
+** least LIST_BLOC_SEUL bytes gets an allocation of its own, started on a
+** 2 MiB boundary and advised whole to large pages (one fault per 2 MiB); a
+** smaller one is carved from a shared zone laid out the same way, so that
+** the first blocks of every list (1, 2, 4, ... slots) share large pages too.
+** Unwritten parts of an allocation cost address space only.
+*/
+static constexpr size_t LIST_BLOC_SEUL = size_t{1} << 20;
+static constexpr size_t LIST_ZONE = size_t{4} << 20;
+static constexpr size_t LIST_ALIGNEMENT_SLOT = alignof(std::max_align_t);
+
+/* The zone the small blocks are carved from, and what is left at its end. */
+static char *s_zone = nullptr;
+static size_t s_zoneLibre = 0;
+
+/*
+** Where a block starts past its 2 MiB boundary: 16 bytes, as a block from
+** malloc would.  The records of this system were laid out and measured that
+** way; right at the boundary, the first bytes of the identifier of every
+** other vehicle (96-byte records) would straddle two cache lines.
+*/
+static constexpr size_t LIST_DECALAGE_BLOC = 16;
+
+/*
+** octets bytes (octets > 0) starting LIST_DECALAGE_BLOC bytes past a 2 MiB
+** boundary, advised to large pages from that boundary to the next one past
+** their end; null when memory runs out.  The allocation asks for two large
+** pages more, which are never written.
+*/
+static char *list_allouer_aligne(size_t octets)
+{
+    if (octets > SIZE_MAX - 2 * LIST_GRANDE_PAGE) {
+        errno = ENOMEM;
+        return nullptr;
+    }
+    char *brut = static_cast<char *>(list_realloc_tableau(nullptr, octets + 2 * LIST_GRANDE_PAGE, 1));
+    if (brut == nullptr) return nullptr;
+    const uintptr_t debut = (reinterpret_cast<uintptr_t>(brut) + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1);
+    char *bloc = brut + (debut - reinterpret_cast<uintptr_t>(brut));
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    const int errnoAvant = errno;
+    madvise(bloc, (LIST_DECALAGE_BLOC + octets + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1), MADV_HUGEPAGE);
+    errno = errnoAvant;
+#endif
+    return bloc + LIST_DECALAGE_BLOC;
+}
+
+/* Storage for a block of octets bytes (see above); null when memory runs out. */
+static char *list_allouer_bloc(size_t octets)
+{
+    if (octets == 0) octets = 1;
+    if (octets >= LIST_BLOC_SEUL) return list_allouer_aligne(octets);
+    const size_t arrondi = (octets + LIST_ALIGNEMENT_SLOT - 1) & ~(LIST_ALIGNEMENT_SLOT - 1);
+    if (arrondi > s_zoneLibre) {
+        char *zone = list_allouer_aligne(LIST_ZONE);
+        if (zone == nullptr) return nullptr;
+        s_zone = zone;
+        s_zoneLibre = LIST_ZONE;
+    }
+    char *bloc = s_zone;
+    s_zone += arrondi;
+    s_zoneLibre -= arrondi;
+    return bloc;
+}
+
 /* ---------------------------------------------------------------------------
 ** Storage.
+**
+** Nothing deletes an element, so the maps of list.h by rank and by handle
+** would only ever hold identities: handleAt[r] == r, rankOf[h] == h below
+** count and -1 above, and blockOf[h] follows from the block sizes.  They are
+** not kept (their pointers stay null) and are computed instead; a list of a
+** million records saves the 12 MB they would take.  The tag bytes are kept
+** only once a tag other than 0 has been given (tags null: every tag is 0).
 */
 
 /*
@@ -156,6 +235,31 @@ static bool list_par_doublement(const LIST *l)
     return l->expansionStep <= 0 && l->maxExpansion <= 0;
 }
 
+/*
+** Address of the slot of handle h (0 <= h < capacity) in a list whose blocks
+** are not those of plain doubling: the block is found from the step, or by
+** bisection of the blocks' first handles.  Out of line: the lists walked
+** most double.
+*/
+[[gnu::noinline]] static char *list_adresse_slot_par_pas(const LIST *l, int32_t h)
+{
+    int32_t b;
+    if (l->expansionStep > 0) {
+        /* The first block, then blocks of one step each (the last maybe cut). */
+        b = h < l->blockSize[0] ? 0 : 1 + (h - l->blockSize[0]) / l->expansionStep;
+    } else {
+        /* Doubling bounded by a maximum: the last block starting at or before h. */
+        int32_t bas = 0, haut = l->nbBlocks - 1;
+        while (bas < haut) {
+            const int32_t milieu = bas + (haut - bas + 1) / 2;
+            if (l->blockFirst[milieu] <= h) bas = milieu;
+            else haut = milieu - 1;
+        }
+        b = bas;
+    }
+    return l->blocks[b] + static_cast<size_t>(h - l->blockFirst[b]) * static_cast<size_t>(l->elementSize);
+}
+
 /* Address of the slot of handle h (0 <= h < capacity). */
 static char *list_adresse_slot(const LIST *l, int32_t h)
 {
@@ -165,17 +269,10 @@ static char *list_adresse_slot(const LIST *l, int32_t h)
         const int b = 31 - __builtin_clz(u);
         return l->blocks[b] + static_cast<size_t>(u - (1u << b)) * static_cast<size_t>(l->elementSize);
     }
-    int32_t b = l->blockOf[h];
-    size_t decalage = static_cast<size_t>(h - l->blockFirst[b]) * static_cast<size_t>(l->elementSize);
-    return l->blocks[b] + decalage;
+    return list_adresse_slot_par_pas(l, h);
 }
 
-/*
-** Address of the element of rank r (0 <= r < count).  Nothing deletes an
-** element, so the handle of rank r is r itself (handleAt[r] == r, see
-** list.h): the slot is found without reading handleAt, which on a long list
-** walked in a sorted order would be one more fetch from far away per element.
-*/
+/* Address of the element of rank r (0 <= r < count): its handle is r. */
 static char *list_adresse_rang(const LIST *l, int32_t r)
 {
     return list_adresse_slot(l, r);
@@ -183,7 +280,7 @@ static char *list_adresse_rang(const LIST *l, int32_t r)
 
 static void list_ecrire_tag(const LIST *l, int32_t r, uint32_t *tagOut)
 {
-    if (tagOut != nullptr) *tagOut = l->tags[r];
+    if (tagOut != nullptr) *tagOut = l->tags != nullptr ? l->tags[r] : 0u;
 }
 
 /*
@@ -213,6 +310,18 @@ static int list_echec_croissance(int ligne)
 }
 
 /*
+** Enlarge the tag bytes, when they are kept, from ancien to nb entries (the
+** new ones 0).  False when memory runs out (the bytes stay as they were).
+*/
+static bool list_agrandir_tags(LIST *l, size_t ancien, size_t nb)
+{
+    if (l->tags == nullptr) return true;
+    if (!list_agrandir(l->tags, nb)) return false;
+    memset(l->tags + ancien, 0, nb - ancien);
+    return true;
+}
+
+/*
 ** Add one block of slots (called when capacity == count).  Returns 1, or -2
 ** when memory is exhausted or the list would pass INT32_MAX slots; then
 ** capacity, count, the blocks and the doubling state are unchanged and every
@@ -232,26 +341,22 @@ static int list_realloc(LIST *l)
     const size_t nbBlocs = static_cast<size_t>(l->nbBlocks) + 1;
 
     if (!list_agrandir(l->blocks, nbBlocs) || !list_agrandir(l->blockFirst, nbBlocs)
-        || !list_agrandir(l->blockSize, nbBlocs) || !list_agrandir(l->handleAt, nbSlots)
-        || !list_agrandir(l->rankOf, nbSlots) || !list_agrandir(l->blockOf, nbSlots)
-        || !list_agrandir(l->tags, nbSlots)
+        || !list_agrandir(l->blockSize, nbBlocs) || !list_agrandir_tags(l, static_cast<size_t>(ancien), nbSlots)
         || (l->primaryActive && !list_agrandir(l->primaryIndex, nbSlots)))
         return list_echec_croissance(__LINE__);
 
-    char *bloc = static_cast<char *>(list_realloc_tableau(nullptr, static_cast<size_t>(n),
-                                                          static_cast<size_t>(l->elementSize)));
+    const size_t taille = static_cast<size_t>(l->elementSize);
+    if (taille != 0 && static_cast<size_t>(n) > SIZE_MAX / taille) {
+        errno = ENOMEM;
+        return list_echec_croissance(__LINE__);
+    }
+    char *bloc = list_allouer_bloc(static_cast<size_t>(n) * taille);
     if (bloc == nullptr) return list_echec_croissance(__LINE__);
-    list_conseiller_grandes_pages(bloc, static_cast<size_t>(n) * static_cast<size_t>(l->elementSize));
 
     const int32_t b = l->nbBlocks;
     l->blocks[b] = bloc;
     l->blockSize[b] = static_cast<int32_t>(n);
     l->blockFirst[b] = ancien;
-    for (int32_t s = ancien; s < nouvelleCapacite; s++) {
-        l->handleAt[s] = s;
-        l->rankOf[s] = -1;
-        l->blockOf[s] = b;
-    }
     l->capacity = nouvelleCapacite;
     if (l->expansionStep <= 0) l->lastExpansion = static_cast<int32_t>(n);
     l->nbBlocks = b + 1;
@@ -337,9 +442,23 @@ static bool list_accepte_ajout(const LIST *l, const void *element, const char *n
 }
 
 /*
+** Start keeping the tag bytes of l (all 0 so far), for capacity entries.
+** False when memory runs out.
+*/
+static bool list_creer_tags(LIST *l)
+{
+    unsigned char *tags = nullptr;
+    if (!list_agrandir(tags, static_cast<size_t>(l->capacity))) return false;
+    memset(tags, 0, static_cast<size_t>(l->capacity));
+    l->tags = tags;
+    return true;
+}
+
+/*
 ** Copy elementSize bytes of element into a new slot of rank count, with the
 ** low 8 bits of tag.  An active primary index gets the new rank at its end
-** and becomes unsorted.  1; -1 refused (traced); -2 growth failed.
+** and becomes unsorted.  1; -1 refused (traced); -2 growth failed (also when
+** the first tag other than 0 finds no memory for the tag bytes).
 */
 int list_append(LIST *l, const void *element, int tag)
 {
@@ -349,12 +468,12 @@ int list_append(LIST *l, const void *element, int tag)
         int rc = list_realloc(l);
         if (rc != 1) return rc;
     }
+    const unsigned char octetTag = static_cast<unsigned char>(tag & 0xFF);
+    if (octetTag != 0 && l->tags == nullptr && !list_creer_tags(l)) return list_echec_croissance(__LINE__);
     const int32_t r = l->count;
-    const int32_t h = l->handleAt[r];
-    l->rankOf[h] = r;
     /* The element may be one of this list's own slots: blocks never move. */
-    memcpy(list_adresse_slot(l, h), element, static_cast<size_t>(l->elementSize));
-    l->tags[r] = static_cast<unsigned char>(tag & 0xFF);
+    memcpy(list_adresse_slot(l, r), element, static_cast<size_t>(l->elementSize));
+    if (l->tags != nullptr) l->tags[r] = octetTag;
     if (l->primaryIndex != nullptr) {
         l->primaryIndex[r] = r;
         l->primarySorted = 0;

@@ -2,13 +2,16 @@
 ** Reading of line files: one record per line, fields separated by one
 ** character.
 **
-** OSupUtils_lireFichierParLigne() owns the file and one line buffer for the
-** whole reading.  It reads the file in pieces of at most maxLen - 1
-** characters (a physical line longer than that arrives in several pieces),
-** counts every piece as one physical line, empty ones included, and hands
-** each non-empty piece, without its line feed, to the caller's decoding
-** function.  The first refusal stops the reading; what the decoder stored
-** before stays stored.
+** OSupUtils_lireFichierParLigne() owns the file and one buffer for the whole
+** reading.  It cuts the file in pieces of at most maxLen - 1 characters (a
+** physical line longer than that arrives in several pieces, exactly as a
+** line buffer of maxLen characters filled by fgets would), counts every piece
+** as one physical line, empty ones included, and hands each non-empty piece,
+** without its line feed, to the caller's decoding function; a NUL byte ends
+** the text of its piece.  The pieces are handed in place inside a buffer
+** that holds a large window of the file, one copy fewer than a line buffer.
+** The first refusal stops the reading; what the decoder stored before stays
+** stored.
 **
 ** Line ends: files come from many systems, so a CR LF end reads as LF on
 ** every platform; a lone CR is data.  When a piece is cut between the CR and
@@ -33,8 +36,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "applierrno.h"
-#include "commande_unix.h"
 #include "osuptraces.h"
 
 /* Capacity of the message buffer; longer messages are formatted on the heap. */
@@ -74,39 +80,129 @@ __attribute__((format(printf, 3, 4))) static void signaler(int line, const ApplE
 }
 
 /*
-** Read the next piece of the file into ligne (capacity maxLen >= 2), its
-** length (up to its first NUL) into *longueur.  Returns 1 when a piece was
-** read, 0 at the end of the file, -1 on a read error.  A "\r\n" end becomes
-** "\n"; a full piece that ends with CR while LF comes next in the stream
-** takes that LF as its own end.
+** The file being read and the window of it held in memory.  The file is
+** read in large chunks into one buffer; a piece (a line, or a part of a long
+** line) is handed to the decoder in place, terminated where its line feed was
+** (or, for a piece cut inside a line, on the next byte, which is put back
+** after the decoder's call).  Invariants: 0 <= debut <= fin < capacite; the
+** bytes [debut, fin) are read but not yet handed out; the byte at fin is
+** spare, so that a piece ending there can be terminated.
 */
-static int lirePiece(FILE *fichier, char *ligne, int maxLen, size_t *longueur)
+struct LecteurLignes {
+    int fd;
+    char *tampon;
+    size_t capacite;
+    size_t debut, fin;
+    bool finFichier;   /* read() has answered 0: nothing comes after fin */
+};
+
+/*
+** Bytes read from the file at each refill, beyond the room kept for one
+** piece: a file of a million lines is read in a few hundred system calls,
+** into a buffer that stays in the processor's cache.
+*/
+static constexpr size_t OSUP_MORCEAU_LECTURE = size_t{1} << 17;
+
+/*
+** Move the unread bytes to the head of the buffer and read what follows
+** them.  false on a read error (errno tells which); at the end of the file
+** finFichier becomes true.
+*/
+static bool remplir(LecteurLignes &l)
 {
-    if (feof(fichier)) return 0;
-    if (fgets(ligne, maxLen, fichier) == nullptr) return ferror(fichier) ? -1 : 0;
-    size_t len = strlen(ligne);
-    if (len >= 2 && ligne[len - 2] == '\r' && ligne[len - 1] == '\n') {
-        ligne[len - 2] = '\n';
-        ligne[len - 1] = '\0';
-        len--;
-    } else if (len == static_cast<size_t>(maxLen) - 1 && ligne[len - 1] == '\r') {
-        int suivant = getc(fichier);
-        if (suivant == '\n') {
-            ligne[len - 1] = '\n';
-        } else if (suivant != EOF) {
-            ungetc(suivant, fichier);
-        }
+    if (l.debut > 0) {
+        memmove(l.tampon, l.tampon + l.debut, l.fin - l.debut);
+        l.fin -= l.debut;
+        l.debut = 0;
     }
-    *longueur = len;
-    return 1;
+    for (;;) {
+        const ssize_t lu = read(l.fd, l.tampon + l.fin, l.capacite - 1 - l.fin);
+        if (lu > 0) {
+            l.fin += static_cast<size_t>(lu);
+            return true;
+        }
+        if (lu == 0) {
+            l.finFichier = true;
+            return true;
+        }
+        if (errno != EINTR) return false;
+    }
 }
 
 /*
-** Capacity of the stream buffer of the line reader: a file of a million
-** lines is read in a few hundred system calls rather than some twenty
-** thousand.  Without memory for it, the stream keeps its own buffer.
+** Find the next piece: at most maxLen - 1 bytes, ending after the first line
+** feed if one comes within them (the pieces fgets would give).  On return 1,
+** [debut, *finPiece) is the piece and, unless the file ends there, at least
+** one byte follows a piece of maxLen - 1 bytes without line feed.  0 at the
+** end of the file, -1 on a read error.
 */
-static constexpr size_t OSUP_TAMPON_LECTURE = size_t{1} << 18;
+static int trouverPiece(LecteurLignes &l, size_t maxLen, size_t *finPiece)
+{
+    for (;;) {
+        const size_t dispo = l.fin - l.debut;
+        const size_t borne = dispo < maxLen - 1 ? dispo : maxLen - 1;
+        const char *lf = static_cast<const char *>(memchr(l.tampon + l.debut, '\n', borne));
+        if (lf != nullptr) {
+            *finPiece = static_cast<size_t>(lf - l.tampon) + 1;
+            return 1;
+        }
+        if (dispo >= maxLen || (l.finFichier && dispo > 0)) {
+            *finPiece = l.debut + borne;
+            return 1;
+        }
+        if (l.finFichier) return 0;
+        if (!remplir(l)) return -1;
+    }
+}
+
+/*
+** Length of the piece [debut, finPiece) as the decoder sees it, and the
+** index where the next piece starts (*suite).  As with fgets: the text ends
+** at its first NUL; a "\r\n" end counts as "\n"; a piece of maxLen - 1 bytes
+** ending with CR whose next byte is LF takes that LF as its own end.  The
+** final line feed is then removed (as OSupUtils_supprimerFinLigne does).
+*/
+static size_t longueurPiece(const LecteurLignes &l, size_t finPiece, size_t maxLen, size_t *suite)
+{
+    const char *ligne = l.tampon + l.debut;
+    const size_t taille = finPiece - l.debut;
+    const size_t len = strnlen(ligne, taille);
+    *suite = finPiece;
+    if (len >= 2 && ligne[len - 2] == '\r' && ligne[len - 1] == '\n') return len - 2;
+    if (len == maxLen - 1 && ligne[len - 1] == '\r' && finPiece < l.fin && l.tampon[finPiece] == '\n') {
+        *suite = finPiece + 1;
+        return len - 1;
+    }
+    if (len > 0 && ligne[len - 1] == '\n') return len - 1;
+    return len;
+}
+
+/* The line the reader is handing to its decoding function (see OSupUtils_longueurLigne). */
+struct LigneRemise {
+    const char *ligne;
+    size_t longueur;
+};
+static LigneRemise s_ligneRemise = {nullptr, 0};
+
+/*
+** Open path for reading; -1 (errno set) when it cannot be opened or names a
+** directory or a device: nothing a line reader can come to the end of.
+*/
+static int ouvrirFichier(const char *path)
+{
+    int fd;
+    do {
+        fd = open(path, O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat etat;
+    if (fstat(fd, &etat) == 0 && (S_ISDIR(etat.st_mode) || S_ISCHR(etat.st_mode) || S_ISBLK(etat.st_mode))) {
+        close(fd);
+        errno = EISDIR;
+        return -1;
+    }
+    return fd;
+}
 
 /*
 ** Read path line by line and call decode(line, contexte) on each non-empty
@@ -114,9 +210,9 @@ static constexpr size_t OSUP_TAMPON_LECTURE = size_t{1} << 18;
 ** and every line accepted, -1 otherwise:
 **   - null path or decoder, or maxLen < 2 (no room for one character):
 **     EA_INVPRMS recorded and reported;
-**   - the file cannot be opened, or reading it fails: 1 UTILS 00016,
-**     EX_FILACCES recorded;
-**   - the line buffer cannot be allocated: 1 UTILS 00005, EX_FILACCES;
+**   - the file cannot be opened, is a directory or a device, or reading it
+**     fails: 1 UTILS 00016, EX_FILACCES recorded;
+**   - the buffer cannot be allocated: 1 UTILS 00005, EX_FILACCES;
 **   - a line refused: 1 UTILS 00018 with the physical line number, then the
 **     line itself as a second report; nothing recorded.
 ** The file is closed and the buffer freed on every path.
@@ -129,44 +225,44 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
                  path != nullptr ? path : "", maxLen);
         return -1;
     }
-    FILE *fichier = fopen(path, "r");
-    if (fichier != nullptr && !estFluxLisible(fichier)) {
-        /* A directory or a device: nothing a line reader can come to the end of. */
-        fclose(fichier);
-        errno = EISDIR;
-        fichier = nullptr;
-    }
-    if (fichier == nullptr) {
+    const int fd = ouvrirFichier(path);
+    if (fd < 0) {
         signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
         return -1;
     }
-    char *ligne = static_cast<char *>(malloc(static_cast<size_t>(maxLen)));
-    if (ligne == nullptr) {
+    const size_t longueurMax = static_cast<size_t>(maxLen);
+    LecteurLignes l{fd, nullptr, longueurMax + OSUP_MORCEAU_LECTURE + 1, 0, 0, false};
+    l.tampon = static_cast<char *>(malloc(l.capacite));
+    if (l.tampon == nullptr) {
         signaler(__LINE__, &EX_FILACCES, "1 UTILS 00005 Erreur d'allocation memoire");
-        fclose(fichier);
+        close(fd);
         return -1;
-    }
-    char *tampon = static_cast<char *>(malloc(OSUP_TAMPON_LECTURE));
-    if (tampon != nullptr && setvbuf(fichier, tampon, _IOFBF, OSUP_TAMPON_LECTURE) != 0) {
-        free(tampon);
-        tampon = nullptr;
     }
     long long numLigne = 0;
     int rc = 0;
     for (;;) {
-        size_t longueur = 0;
-        int lu = lirePiece(fichier, ligne, maxLen, &longueur);
-        if (lu == 0) break;
-        if (lu < 0) {
+        size_t finPiece = 0;
+        const int trouve = trouverPiece(l, longueurMax, &finPiece);
+        if (trouve == 0) break;
+        if (trouve < 0) {
             signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
             rc = -1;
             break;
         }
         numLigne++;
-        /* The line feed removed as OSupUtils_supprimerFinLigne does, the length known. */
-        if (longueur > 0 && ligne[longueur - 1] == '\n') ligne[--longueur] = '\0';
+        size_t suite = 0;
+        const size_t longueur = longueurPiece(l, finPiece, longueurMax, &suite);
+        char *ligne = l.tampon + l.debut;
+        l.debut = suite;
         if (longueur == 0) continue;
-        if (decode(ligne, contexte) != 0) {
+        /* Terminated in place; the byte replaced may start the next piece. */
+        const char remplace = ligne[longueur];
+        ligne[longueur] = '\0';
+        const LigneRemise avant = s_ligneRemise; /* a decoder may read another file */
+        s_ligneRemise = LigneRemise{ligne, longueur};
+        const int refus = decode(ligne, contexte);
+        s_ligneRemise = avant;
+        if (refus != 0) {
             signaler(__LINE__, nullptr,
                      "1 UTILS 00018 erreur de decodage du fichier [ %s ], ligne (%lld), ligne lue : ", path,
                      numLigne);
@@ -174,11 +270,19 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
             rc = -1;
             break;
         }
+        ligne[longueur] = remplace;
     }
-    free(ligne);
-    fclose(fichier);
-    free(tampon); /* only once the stream, which used it, is closed */
+    free(l.tampon);
+    close(fd);
     return rc;
+}
+
+/* The line being handed to a decoding function and its length, or null. */
+size_t OSupUtils_longueurLigne(const char *ligne)
+{
+    if (ligne == nullptr) return 0;
+    if (ligne == s_ligneRemise.ligne) return s_ligneRemise.longueur;
+    return strlen(ligne);
 }
 
 /* Remove one trailing line feed in place; the remaining length (0 for null). */

@@ -7,6 +7,8 @@
 #ifndef OSUPUTILS_H
 #define OSUPUTILS_H
 
+#include <cstddef>
+
 /* Capacity of a field buffer of the decoders: a field keeps 255 characters. */
 inline constexpr int OSUP_LONG_CHAMP = 256;
 
@@ -21,6 +23,13 @@ typedef int (*OSupUtils_FonctionDecodage)(char *ligne, void *contexte);
 */
 int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage decode, void *contexte,
                                   int maxLen);
+
+/*
+** Length of ligne.  While the reader hands a line to its decoding function,
+** the length of that line (as handed, before the decoder changes it) is
+** known without a scan; any other text is measured with strlen.  0 for null.
+*/
+size_t OSupUtils_longueurLigne(const char *ligne);
 
 /* Remove one trailing line feed in place; return the remaining length. */
 int OSupUtils_supprimerFinLigne(char *ligne);
