@@ -952,22 +952,12 @@ static constexpr int32_t LIST_BASE_PETIT = 16;
 /* Below this many elements the quicksort is cheap enough. */
 static constexpr int32_t LIST_BASE_MIN = 4096;
 
-/*
-** Scratch memory of the keyed sorts, kept from one sort to the next: a day of
-** a million vehicles is sorted five times, and each sort would otherwise
-** take and fault in fresh pages.  Null when it cannot be had (the sort then
-** does without).
-*/
-static void *list_tampon(int numero, size_t octets)
+/* malloc(octets), advised to large pages. */
+static void *list_allouer_travail(size_t octets)
 {
-    static void *tampons[2];
-    static size_t tailles[2];
-    if (tailles[numero] >= octets) return tampons[numero];
-    free(tampons[numero]);
-    tampons[numero] = malloc(octets);
-    tailles[numero] = tampons[numero] != nullptr ? octets : 0;
-    if (tampons[numero] != nullptr) list_conseiller_grandes_pages(tampons[numero], octets);
-    return tampons[numero];
+    void *p = malloc(octets);
+    if (p != nullptr) list_conseiller_grandes_pages(p, octets);
+    return p;
 }
 
 /* Insertion sort of e[0..n-1] by key; false when two keys are equal. */
@@ -1029,40 +1019,52 @@ static uint64_t list_cle_reduite(const ListCles &c, int32_t r)
 }
 
 /*
-** Keys all different and at most a few per place of their span: each rank
-** at the place of its key in a table of the span, then the places in order.
-** false on two equal keys (index untouched), or without memory.
+** Keys all different and at most two per place of their span: a bit per
+** place of the span marks the keys present (a second key on a marked place
+** is an equal key), then each rank goes to the number of keys below its own,
+** counted on the bits.  false on two equal keys or without memory (index
+** untouched).
 */
 static bool list_trier_par_places(int32_t *index, int32_t n, const ListCles &c)
 {
-    const size_t nbPlaces = static_cast<size_t>(c.etendue) + 1;
-    int32_t *place = static_cast<int32_t *>(list_tampon(1, nbPlaces * sizeof(int32_t)));
-    if (place == nullptr) return false;
-    memset(place, 0xff, nbPlaces * sizeof(int32_t));
+    const size_t nbMots = static_cast<size_t>(c.etendue / 64) + 1;
+    uint64_t *present = static_cast<uint64_t *>(calloc(nbMots, sizeof(uint64_t) + sizeof(int32_t)));
+    if (present == nullptr) return false;
+    int32_t *avant = reinterpret_cast<int32_t *>(present + nbMots); /* keys in the words before */
     for (int32_t r = 0; r < n; r++) {
-        int32_t &p = place[list_cle_reduite(c, r)];
-        if (p != -1) return false;
-        p = r;
+        const uint64_t k = list_cle_reduite(c, r);
+        const uint64_t bit = uint64_t{1} << (k & 63);
+        if (present[k >> 6] & bit) {
+            free(present);
+            return false;
+        }
+        present[k >> 6] |= bit;
     }
-    int32_t i = 0;
-    for (size_t k = 0; k < nbPlaces; k++)
-        if (place[k] != -1) index[i++] = place[k];
+    for (size_t m = 1; m < nbMots; m++) avant[m] = avant[m - 1] + __builtin_popcountll(present[m - 1]);
+    for (int32_t r = 0; r < n; r++) {
+        const uint64_t k = list_cle_reduite(c, r);
+        const uint64_t dessous = (uint64_t{1} << (k & 63)) - 1;
+        index[avant[k >> 6] + __builtin_popcountll(present[k >> 6] & dessous)] = r;
+    }
+    free(present);
     return true;
 }
 
-/* Keys all different, by their bytes.  false on two equal keys (index untouched), or without memory. */
+/* Keys all different, by their bytes.  false on two equal keys or without memory (index untouched). */
 static bool list_trier_par_octets(int32_t *index, int32_t n, const ListCles &c)
 {
-    ListEntreeCle *e = static_cast<ListEntreeCle *>(list_tampon(1, static_cast<size_t>(n) * sizeof(ListEntreeCle)));
+    ListEntreeCle *e = static_cast<ListEntreeCle *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(ListEntreeCle)));
     if (e == nullptr) return false;
     for (int32_t r = 0; r < n; r++) {
         const uint64_t k = list_cle_reduite(c, r);
         e[r] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), r};
     }
     const int haut = 63 - __builtin_clzll(c.etendue); /* etendue > 0: n >= 2 different keys */
-    if (!list_tri_base(e, n, haut & ~7)) return false;
-    for (int32_t i = 0; i < n; i++) index[i] = e[i].rang;
-    return true;
+    const bool trie = list_tri_base(e, n, haut & ~7);
+    if (trie)
+        for (int32_t i = 0; i < n; i++) index[i] = e[i].rang;
+    free(e);
+    return trie;
 }
 
 /*
@@ -1076,7 +1078,7 @@ static bool list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const L
     int32_t *index = l->primaryIndex;
     constexpr int32_t AVANCE = 16;
     if (exacte && c.etendue <= UINT32_MAX) {
-        uint64_t *e = static_cast<uint64_t *>(list_tampon(1, static_cast<size_t>(n) * sizeof(uint64_t)));
+        uint64_t *e = static_cast<uint64_t *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(uint64_t)));
         if (e == nullptr) return false;
         for (int32_t i = 0; i < n; i++) {
             if (i + AVANCE < n) __builtin_prefetch(&c.cle[index[i + AVANCE]]);
@@ -1085,9 +1087,10 @@ static bool list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const L
         auto comparer = [](uint64_t a, uint64_t b) { return (a >> 32) < (b >> 32) ? -1 : ((a >> 32) > (b >> 32) ? 1 : 0); };
         list_tri_rapide(e, n, comparer);
         for (int32_t i = 0; i < n; i++) index[i] = static_cast<int32_t>(static_cast<uint32_t>(e[i]));
+        free(e);
         return true;
     }
-    ListEntreeCle *e = static_cast<ListEntreeCle *>(list_tampon(1, static_cast<size_t>(n) * sizeof(ListEntreeCle)));
+    ListEntreeCle *e = static_cast<ListEntreeCle *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(ListEntreeCle)));
     if (e == nullptr) return false;
     for (int32_t i = 0; i < n; i++) {
         if (i + AVANCE < n) __builtin_prefetch(&c.cle[index[i + AVANCE]]);
@@ -1101,6 +1104,7 @@ static bool list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const L
     };
     list_tri_rapide(e, n, comparer);
     for (int32_t i = 0; i < n; i++) index[i] = e[i].rang;
+    free(e);
     return true;
 }
 
@@ -1114,7 +1118,7 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
     const int32_t n = l->count;
     int32_t *index = l->primaryIndex;
     const ListCle *cle = n > 1 ? list_cle_de(fcmp) : nullptr;
-    uint64_t *cles = cle != nullptr ? static_cast<uint64_t *>(list_tampon(0, static_cast<size_t>(n) * sizeof(uint64_t))) : nullptr;
+    uint64_t *cles = cle != nullptr ? static_cast<uint64_t *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(uint64_t))) : nullptr;
     if (cles != nullptr) {
         uint64_t min = UINT64_MAX, max = 0, ou = 0, et = UINT64_MAX;
         for (int32_t r = 0; r < n; r++) {
@@ -1128,12 +1132,13 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
         const int bas = ou != et ? __builtin_ctzll(ou ^ et) : 0;
         const ListCles c{cles, min, bas, (max - min) >> bas};
         /* n keys spread over fewer than n values cannot all differ (a colour key, say). */
-        if (n >= LIST_BASE_MIN && c.etendue >= static_cast<uint64_t>(n) - 1) {
-            if (c.etendue < 2 * static_cast<uint64_t>(n) ? list_trier_par_places(index, n, c)
-                                                          : list_trier_par_octets(index, n, c))
-                return;
-        }
-        if (list_trier_rapide_cles(l, fcmp, cle->exacte != 0, c)) return;
+        bool trie = false;
+        if (n >= LIST_BASE_MIN && c.etendue >= static_cast<uint64_t>(n) - 1)
+            trie = c.etendue < 2 * static_cast<uint64_t>(n) ? list_trier_par_places(index, n, c)
+                                                             : list_trier_par_octets(index, n, c);
+        if (!trie) trie = list_trier_rapide_cles(l, fcmp, cle->exacte != 0, c);
+        free(cles);
+        if (trie) return;
     }
     auto comparer = [l, fcmp](int32_t a, int32_t b) { return fcmp(list_adresse_rang(l, a), list_adresse_rang(l, b)); };
     list_tri_rapide(index, n, comparer);
