@@ -992,13 +992,18 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 ** it.  A line then costs one hash, one table place and, as a rule, one
 ** vehicle read (its identifier compared, its rank written): a place whose
 ** hash bits differ from the line's is passed without reading its vehicle.
-** Both reads are asked for a few lines ahead (see LignesSolution).
+** Lines go by batches, so that these reads overlap (see LignesSolution).
 **
 ** The table answers only for a list whose primary index is marked sorted by
 ** mQuelto_comparerVehIdent; otherwise, or when memory is short, each line
 ** is searched with list_bsearch itself, at once.  It lives while the
 ** solution file is read.
 */
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+#include <cerrno>
+
 struct PlaceIdent {
     uint32_t etiquette;   /* high 32 bits of the identifier's hash */
     int32_t rang;         /* rank of the vehicle, -1 for a free place */
@@ -1033,6 +1038,27 @@ static uint64_t mQuelto_hacherIdent(const char *ident, size_t longueur)
 static uint64_t mQuelto_hacherIdentVeh(const Vehicule *v)
 {
     return mQuelto_hacherIdent(v->s_ident, strnlen(v->s_ident, QUELTO_LONG_IDENT + 1));
+}
+
+/*
+** Ask for large pages behind the table before it is first written: its
+** places are read in no order, one per line of the file, and with small
+** pages each read would also miss the address translation.
+*/
+static void mQuelto_conseillerGrandesPages(void *p, size_t octets)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t GRANDE_PAGE = uintptr_t{1} << 21;
+    const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + GRANDE_PAGE - 1) & ~(GRANDE_PAGE - 1);
+    const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(GRANDE_PAGE - 1);
+    if (fin <= debut) return;
+    const int errnoAvant = errno;
+    madvise(reinterpret_cast<void *>(debut), fin - debut, MADV_HUGEPAGE);
+    errno = errnoAvant;
+#else
+    (void)p;
+    (void)octets;
+#endif
 }
 
 /* Give up the table (the lines then go to list_bsearch). */
@@ -1106,6 +1132,7 @@ static void mQuelto_construireTableIdents(const InstancePb *instance)
     TableIdents t;
     t.places = static_cast<PlaceIdent *>(malloc(nbPlaces * sizeof(PlaceIdent)));
     if (t.places == nullptr) return;
+    mQuelto_conseillerGrandesPages(t.places, nbPlaces * sizeof(PlaceIdent));
     memset(t.places, 0xff, nbPlaces * sizeof(PlaceIdent));
     t.masque = nbPlaces - 1;
     t.liste = l;
@@ -1213,68 +1240,58 @@ static void mQuelto_placerVehicule(const InstancePb *instance, Vehicule *veh, in
 }
 
 /*
-** The lines whose vehicle is being fetched, while the table answers.  A
-** line's table place is asked for when it arrives, the vehicle at that place
-** QUELTO_LIGNES_AVANCE lines later, and the line is finished (the vehicle
-** compared and placed, its message written) QUELTO_LIGNES_AVANCE lines later
-** again: two fetches from far away per line no longer wait one after the
-** other.  Lines are finished in their order, and every message of the
-** reading keeps the order of the lines: a line that writes a message of its
-** own (an invalid rank, a single field) first finishes the lines before it,
-** and the reader finishes the last lines when the file ends.
+** The lines waiting for their vehicle, while the table answers.  Lines are
+** taken in batches of QUELTO_LOT_LIGNES (hashed as they arrive); when the
+** batch is full, one pass asks for the lines' table places, a second reads
+** them and asks for the vehicles they name, and a last pass finishes the
+** lines in their order (each vehicle compared and placed, its message
+** written).  Each pass makes independent fetches from far away, which the
+** processor overlaps, where a line handled alone waits for each in turn.  Every message of the reading keeps the order of the
+** lines: a line that writes a message of its own (an invalid rank, a single
+** field) first finishes the lines before it, and the reader finishes the
+** last lines when the file ends.
 */
-static constexpr int QUELTO_LIGNES_AVANCE = 8;
+static constexpr int QUELTO_LOT_LIGNES = 64;
 struct LignesSolution {
     InstancePb *instance = nullptr;
-    int64_t arrivees = 0, demandees = 0, finies = 0;   /* lines arrived, vehicle asked for, finished */
-    LigneSolution lignes[2 * QUELTO_LIGNES_AVANCE];    /* by line number modulo the capacity */
+    int nb = 0;                                   /* lines waiting */
+    LigneSolution lignes[QUELTO_LOT_LIGNES];
 };
 static LignesSolution s_lignesSolution;
 
-/* Ask for the vehicle at the first table place of line number j, when its hash bits are the line's. */
-static void mQuelto_demanderVehicule(LignesSolution &ls, int64_t j)
+/* Ask for the vehicle at the first table place of the line, when its hash bits are the line's. */
+static void mQuelto_demanderVehicule(const InstancePb *instance, const LigneSolution &ligne)
 {
-    const LigneSolution &ligne = ls.lignes[j % (2 * QUELTO_LIGNES_AVANCE)];
     const PlaceIdent &p = s_tableIdents.places[ligne.hachage & s_tableIdents.masque];
     if (p.rang == -1 || p.etiquette != static_cast<uint32_t>(ligne.hachage >> 32)) return;
-    const char *v = static_cast<const char *>(list_element(&ls.instance->l_vehAOrdonnancer, p.rang));
+    const char *v = static_cast<const char *>(list_element(&instance->l_vehAOrdonnancer, p.rang));
     if (v == nullptr) return;
     __builtin_prefetch(v + offsetof(Vehicule, s_ident));
     __builtin_prefetch(v + offsetof(Vehicule, i_rangSeqCandidat));
-}
-
-/* Finish the oldest waiting line. */
-static void mQuelto_finirLigne(LignesSolution &ls)
-{
-    const LigneSolution &ligne = ls.lignes[ls.finies % (2 * QUELTO_LIGNES_AVANCE)];
-    mQuelto_placerVehicule(ls.instance, mQuelto_chercherVehIdent(ls.instance, ligne), ligne.rang, ligne.champ2);
-    ls.finies++;
-    if (ls.demandees < ls.finies) ls.demandees = ls.finies;
 }
 
 /* Finish every waiting line, in order. */
 static void mQuelto_finirLignes()
 {
     LignesSolution &ls = s_lignesSolution;
-    while (ls.finies < ls.arrivees) mQuelto_finirLigne(ls);
+    for (int i = 0; i < ls.nb; i++) __builtin_prefetch(&s_tableIdents.places[ls.lignes[i].hachage & s_tableIdents.masque]);
+    for (int i = 0; i < ls.nb; i++) mQuelto_demanderVehicule(ls.instance, ls.lignes[i]);
+    for (int i = 0; i < ls.nb; i++) {
+        const LigneSolution &ligne = ls.lignes[i];
+        mQuelto_placerVehicule(ls.instance, mQuelto_chercherVehIdent(ls.instance, ligne), ligne.rang, ligne.champ2);
+    }
+    ls.nb = 0;
 }
 
 /* Take a line of rank rang and identifier texte (longueur characters) into the waiting lines. */
 static void mQuelto_attendreLigne(InstancePb *instance, int32_t rang, const char *texte, size_t longueur)
 {
     LignesSolution &ls = s_lignesSolution;
-    if (ls.instance != instance) {
-        mQuelto_finirLignes();
-        ls.instance = instance;
-    }
-    if (ls.arrivees - ls.finies == 2 * QUELTO_LIGNES_AVANCE) mQuelto_finirLigne(ls);
-    LigneSolution &ligne = ls.lignes[ls.arrivees % (2 * QUELTO_LIGNES_AVANCE)];
+    if (ls.instance != instance || ls.nb == QUELTO_LOT_LIGNES) mQuelto_finirLignes();
+    ls.instance = instance;
+    LigneSolution &ligne = ls.lignes[ls.nb++];
     mQuelto_preparerLigne(ligne, rang, texte, longueur);
-    __builtin_prefetch(&s_tableIdents.places[ligne.hachage & s_tableIdents.masque]);
-    ls.arrivees++;
-    if (ls.arrivees - ls.demandees > QUELTO_LIGNES_AVANCE) mQuelto_demanderVehicule(ls, ls.demandees++);
 }
-
 /*
 ** Solution file at chemin: sets i_rangSeqCandidat of the first i_longFilm
 ** day-D vehicles to -1, then to the rank that the file gives each of them.
