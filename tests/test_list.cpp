@@ -238,8 +238,9 @@ TEST(ListTri, ParClesCommeLaFonctionQuellesSoientDistinctesOuNon)
         LIST l;
         list_init(&l, 0, 0, sizeof(Elt), nullptr);
         std::vector<int> cles(n);
-        for (int i = 0; i < n; i++) /* ranks, any int, or a colour's few values */
-            cles[i] = essai % 3 == 0 ? i - n / 2 : static_cast<int>(essai % 3 == 1 ? alea() : alea() % 50 - 25);
+        for (int i = 0; i < n; i++) /* ranks (with gaps or not), any int, or a colour's few values */
+            cles[i] = essai % 3 == 0 ? (essai % 4 < 2 ? i : i + i / 2) - n / 2
+                                     : static_cast<int>(essai % 3 == 1 ? alea() : alea() % 50 - 25);
         std::shuffle(cles.begin(), cles.end(), alea);
         if (essai % 2 == 1) cles[alea() % n] = cles[alea() % n]; /* perhaps one pair of equal keys */
         for (int i = 0; i < n; i++) {

@@ -1022,7 +1022,7 @@ static uint64_t list_cle_reduite(const ListCles &c, int32_t r)
 ** Keys all different and at most two per place of their span: a bit per
 ** place of the span marks the keys present (a second key on a marked place
 ** is an equal key), then each rank goes to the number of keys below its own,
-** counted on the bits.  false on two equal keys or without memory (index
+** counted on the bits (its key itself when the keys fill their span).  false on two equal keys or without memory (index
 ** untouched).
 */
 static bool list_trier_par_places(int32_t *index, int32_t n, const ListCles &c)
@@ -1039,6 +1039,11 @@ static bool list_trier_par_places(int32_t *index, int32_t n, const ListCles &c)
             return false;
         }
         present[k >> 6] |= bit;
+    }
+    if (c.etendue == static_cast<uint64_t>(n) - 1) {
+        for (int32_t r = 0; r < n; r++) index[list_cle_reduite(c, r)] = r;
+        free(present);
+        return true;
     }
     for (size_t m = 1; m < nbMots; m++) avant[m] = avant[m - 1] + __builtin_popcountll(present[m - 1]);
     for (int32_t r = 0; r < n; r++) {
