@@ -1022,27 +1022,23 @@ static uint64_t list_cle_reduite(const ListCles &c, int32_t r)
 ** Keys all different and at most two per place of their span: a bit per
 ** place of the span marks the keys present (a second key on a marked place
 ** is an equal key), then each rank goes to the number of keys below its own,
-** counted on the bits (its key itself when the keys fill their span).  false on two equal keys or without memory (index
-** untouched).
+** counted on the bits (its key itself when the keys fill their span).  The
+** bits go in travail.  false on two equal keys (index untouched).
 */
-static bool list_trier_par_places(int32_t *index, int32_t n, const ListCles &c)
+static bool list_trier_par_places(int32_t *index, int32_t n, const ListCles &c, void *travail)
 {
     const size_t nbMots = static_cast<size_t>(c.etendue / 64) + 1;
-    uint64_t *present = static_cast<uint64_t *>(calloc(nbMots, sizeof(uint64_t) + sizeof(int32_t)));
-    if (present == nullptr) return false;
+    uint64_t *present = static_cast<uint64_t *>(travail);
+    memset(present, 0, nbMots * (sizeof(uint64_t) + sizeof(int32_t)));
     int32_t *avant = reinterpret_cast<int32_t *>(present + nbMots); /* keys in the words before */
     for (int32_t r = 0; r < n; r++) {
         const uint64_t k = list_cle_reduite(c, r);
         const uint64_t bit = uint64_t{1} << (k & 63);
-        if (present[k >> 6] & bit) {
-            free(present);
-            return false;
-        }
+        if (present[k >> 6] & bit) return false;
         present[k >> 6] |= bit;
     }
     if (c.etendue == static_cast<uint64_t>(n) - 1) {
         for (int32_t r = 0; r < n; r++) index[list_cle_reduite(c, r)] = r;
-        free(present);
         return true;
     }
     for (size_t m = 1; m < nbMots; m++) avant[m] = avant[m - 1] + __builtin_popcountll(present[m - 1]);
@@ -1051,15 +1047,13 @@ static bool list_trier_par_places(int32_t *index, int32_t n, const ListCles &c)
         const uint64_t dessous = (uint64_t{1} << (k & 63)) - 1;
         index[avant[k >> 6] + __builtin_popcountll(present[k >> 6] & dessous)] = r;
     }
-    free(present);
     return true;
 }
 
-/* Keys all different, by their bytes.  false on two equal keys or without memory (index untouched). */
-static bool list_trier_par_octets(int32_t *index, int32_t n, const ListCles &c)
+/* Keys all different, by their bytes (entries in travail).  false on two equal keys (index untouched). */
+static bool list_trier_par_octets(int32_t *index, int32_t n, const ListCles &c, void *travail)
 {
-    ListEntreeCle *e = static_cast<ListEntreeCle *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(ListEntreeCle)));
-    if (e == nullptr) return false;
+    ListEntreeCle *e = static_cast<ListEntreeCle *>(travail);
     for (int32_t r = 0; r < n; r++) {
         const uint64_t k = list_cle_reduite(c, r);
         e[r] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), r};
@@ -1068,23 +1062,21 @@ static bool list_trier_par_octets(int32_t *index, int32_t n, const ListCles &c)
     const bool trie = list_tri_base(e, n, haut & ~7);
     if (trie)
         for (int32_t i = 0; i < n; i++) index[i] = e[i].rang;
-    free(e);
     return trie;
 }
 
 /*
 ** The quicksort on keys, from the index order.  Exact keys whose reduced
 ** form fits in 32 bits go in one 64-bit word above the rank; otherwise a
-** 12-byte entry.  false without memory.
+** 12-byte entry, in travail.
 */
-static bool list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const ListCles &c)
+static void list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const ListCles &c, void *travail)
 {
     const int32_t n = l->count;
     int32_t *index = l->primaryIndex;
     constexpr int32_t AVANCE = 16;
     if (exacte && c.etendue <= UINT32_MAX) {
-        uint64_t *e = static_cast<uint64_t *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(uint64_t)));
-        if (e == nullptr) return false;
+        uint64_t *e = static_cast<uint64_t *>(travail);
         for (int32_t i = 0; i < n; i++) {
             if (i + AVANCE < n) __builtin_prefetch(&c.cle[index[i + AVANCE]]);
             e[i] = list_cle_reduite(c, index[i]) << 32 | static_cast<uint32_t>(index[i]);
@@ -1092,11 +1084,9 @@ static bool list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const L
         auto comparer = [](uint64_t a, uint64_t b) { return (a >> 32) < (b >> 32) ? -1 : ((a >> 32) > (b >> 32) ? 1 : 0); };
         list_tri_rapide(e, n, comparer);
         for (int32_t i = 0; i < n; i++) index[i] = static_cast<int32_t>(static_cast<uint32_t>(e[i]));
-        free(e);
-        return true;
+        return;
     }
-    ListEntreeCle *e = static_cast<ListEntreeCle *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(ListEntreeCle)));
-    if (e == nullptr) return false;
+    ListEntreeCle *e = static_cast<ListEntreeCle *>(travail);
     for (int32_t i = 0; i < n; i++) {
         if (i + AVANCE < n) __builtin_prefetch(&c.cle[index[i + AVANCE]]);
         const uint64_t k = c.cle[index[i]];
@@ -1109,8 +1099,6 @@ static bool list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const L
     };
     list_tri_rapide(e, n, comparer);
     for (int32_t i = 0; i < n; i++) index[i] = e[i].rang;
-    free(e);
-    return true;
 }
 
 /*
@@ -1123,8 +1111,16 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
     const int32_t n = l->count;
     int32_t *index = l->primaryIndex;
     const ListCle *cle = n > 1 ? list_cle_de(fcmp) : nullptr;
-    uint64_t *cles = cle != nullptr ? static_cast<uint64_t *>(list_allouer_travail(static_cast<size_t>(n) * sizeof(uint64_t))) : nullptr;
-    if (cles != nullptr) {
+    /*
+    ** One block for the keys and the work after them (12 bytes per element at
+    ** most): freed whole, it stays with the allocator for the next sort of the
+    ** list, where two blocks could go back to the system and be faulted in anew.
+    */
+    const size_t octetsCles = static_cast<size_t>(n) * sizeof(uint64_t);
+    char *bloc = cle != nullptr ? static_cast<char *>(list_allouer_travail(octetsCles + static_cast<size_t>(n) * sizeof(ListEntreeCle))) : nullptr;
+    if (bloc != nullptr) {
+        uint64_t *cles = reinterpret_cast<uint64_t *>(bloc);
+        void *travail = bloc + octetsCles;
         uint64_t min = UINT64_MAX, max = 0, ou = 0, et = UINT64_MAX;
         for (int32_t r = 0; r < n; r++) {
             const uint64_t k = cle->cle(list_adresse_rang(l, r));
@@ -1139,11 +1135,11 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
         /* n keys spread over fewer than n values cannot all differ (a colour key, say). */
         bool trie = false;
         if (n >= LIST_BASE_MIN && c.etendue >= static_cast<uint64_t>(n) - 1)
-            trie = c.etendue < 2 * static_cast<uint64_t>(n) ? list_trier_par_places(index, n, c)
-                                                             : list_trier_par_octets(index, n, c);
-        if (!trie) trie = list_trier_rapide_cles(l, fcmp, cle->exacte != 0, c);
-        free(cles);
-        if (trie) return;
+            trie = c.etendue < 2 * static_cast<uint64_t>(n) ? list_trier_par_places(index, n, c, travail)
+                                                             : list_trier_par_octets(index, n, c, travail);
+        if (!trie) list_trier_rapide_cles(l, fcmp, cle->exacte != 0, c, travail);
+        free(bloc);
+        return;
     }
     auto comparer = [l, fcmp](int32_t a, int32_t b) { return fcmp(list_adresse_rang(l, a), list_adresse_rang(l, b)); };
     list_tri_rapide(index, n, comparer);
