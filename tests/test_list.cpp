@@ -188,9 +188,10 @@ TEST(ListTri, MemesPermutationsQueLaReferenceEnMoinsDeComparaisons)
 
 /*
 ** Sorts through keys (list_associer_cle) against list_qsort on the elements:
-** long lists whose keys are all different (sorted by the keys' bytes), with
-** one pair of equal keys (taken back to the quicksort), and with keys that
-** are only a prefix of the order (equal prefixes decided by the function).
+** long lists whose keys are all different (placed by key or sorted by the
+** keys' bytes), with one pair of equal keys or many ties (taken back to the
+** quicksort), and with keys that are only a prefix of the order (equal
+** prefixes decided by the function).
 */
 struct Nomme {
     char nom[24];
@@ -237,7 +238,9 @@ TEST(ListTri, ParClesCommeLaFonctionQuellesSoientDistinctesOuNon)
         LIST l;
         list_init(&l, 0, 0, sizeof(Elt), nullptr);
         std::vector<int> cles(n);
-        for (int i = 0; i < n; i++) cles[i] = essai % 3 == 0 ? i - n / 2 : static_cast<int>(alea());
+        for (int i = 0; i < n; i++) /* ranks (with gaps or not), any int, or a colour's few values */
+            cles[i] = essai % 3 == 0 ? (essai % 4 < 2 ? i : i + i / 2) - n / 2
+                                     : static_cast<int>(essai % 3 == 1 ? alea() : alea() % 50 - 25);
         std::shuffle(cles.begin(), cles.end(), alea);
         if (essai % 2 == 1) cles[alea() % n] = cles[alea() % n]; /* perhaps one pair of equal keys */
         for (int i = 0; i < n; i++) {

@@ -1118,34 +1118,47 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 /*
 ** The search of the solution file's identifiers.  Each line must reach the
 ** vehicle that list_bsearch finds on the primary index sorted by identifier:
-** among vehicles with equal identifiers, the one whose index position the
-** bisection probes first.  A bisection of a million vehicles reads some
-** twenty vehicles scattered in memory per line; instead, before the file is
-** read, one walk of the index in its order cuts it into runs [a, b) of equal
-** identifiers, works out for each run the position that the bisection
-** reaches first (its path depends only on whether each probe falls before,
-** inside or after the run, see mQuelto_positionBissection), and keeps the
-** rank of that position in an open addressing table hashed on the
-** identifier.  A line then costs one hash, one table place and, as a rule,
-** one vehicle read; both reads are asked for a few lines ahead (see
-** LignesSolution).
+** the one vehicle with that identifier or, among vehicles with equal
+** identifiers, the one whose index position the bisection probes first.  A
+** bisection of a million vehicles reads some twenty vehicles scattered in
+** memory per line; instead, before the file is read, an open addressing
+** table hashed on the identifier gets one place per different identifier,
+** holding the rank of its vehicle and the high 32 bits of its hash.  The
+** table is filled walking the vehicles in rank order, the order of memory;
+** an identifier met again keeps its place and is marked, and once the walk
+** is over each marked identifier takes the rank that list_bsearch finds for
+** it.  A line then costs one hash, one table place and, as a rule, one
+** vehicle read (its identifier compared, its rank written): a place whose
+** hash bits differ from the line's is passed without reading its vehicle.
+** Lines go by batches, so that these reads overlap (see LignesSolution).
 **
-** The table answers only for a list whose index is sorted by
-** mQuelto_comparerVehIdent, and the walk checks that every neighbour is in
-** order; otherwise, or when memory is short, each line is searched with
-** list_bsearch itself, at once.  It lives while the solution file is read.
+** The table answers only for a list whose primary index is marked sorted by
+** mQuelto_comparerVehIdent; otherwise, or when memory is short, each line
+** is searched with list_bsearch itself, at once.  It lives while the
+** solution file is read.
 */
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+#include <cerrno>
+
+struct PlaceIdent {
+    uint32_t etiquette;   /* high 32 bits of the identifier's hash */
+    int32_t rang;         /* rank of the vehicle, -1 for a free place */
+};
 struct TableIdents {
     const LIST *liste = nullptr;   /* the list the table answers for, or null */
-    int32_t *cases = nullptr;      /* ranks, -1 for a free place */
+    PlaceIdent *places = nullptr;
     size_t masque = 0;             /* number of places - 1 (a power of 2 - 1) */
 };
 static TableIdents s_tableIdents;
 
-/* Hash of an identifier (its bytes up to the terminator, at most QUELTO_LONG_IDENT + 1). */
-static uint64_t mQuelto_hacherIdent(const char *ident)
+/* Mark on the rank of a place whose identifier several vehicles share, until resolved. */
+static constexpr int32_t QUELTO_IDENT_PARTAGE = 0x40000000;
+
+/* Hash of the longueur bytes of an identifier. */
+static uint64_t mQuelto_hacherIdent(const char *ident, size_t longueur)
 {
-    const size_t longueur = strnlen(ident, QUELTO_LONG_IDENT + 1);
     uint64_t h = 0x9e3779b97f4a7c15u ^ longueur;
     for (size_t i = 0; i < longueur; i += 8) {
         uint64_t mot = 0;
@@ -1153,58 +1166,96 @@ static uint64_t mQuelto_hacherIdent(const char *ident)
         h = (h ^ mot) * 0xff51afd7ed558ccdu;
         h ^= h >> 29;
     }
-    /* Every byte must reach the low bits that choose the place. */
+    /* Every byte must reach the low bits that choose the place and the high ones kept. */
     h ^= h >> 33;
     h *= 0xc4ceb9fe1a85ec53u;
     return h ^ (h >> 33);
 }
 
-/*
-** The index position at which the bisection of list_bsearch over n positions
-** stops for a key equal to exactly the positions a..b-1 (0 <= a < b <= n) of
-** a sorted index: a probe before a compares greater, one at or after b
-** smaller.
-*/
-static int32_t mQuelto_positionBissection(int32_t a, int32_t b, int32_t n)
+/* Hash of a vehicle's identifier (its bytes up to the terminator). */
+static uint64_t mQuelto_hacherIdentVeh(const Vehicule *v)
 {
-    int32_t lo = 0, hi = n;
-    for (;;) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (mid < a)
-            lo = mid + 1;
-        else if (mid >= b)
-            hi = mid;
-        else
-            return mid;
-    }
+    return mQuelto_hacherIdent(v->s_ident, strnlen(v->s_ident, QUELTO_LONG_IDENT + 1));
+}
+
+/*
+** Ask for large pages behind the table before it is first written: its
+** places are read in no order, one per line of the file, and with small
+** pages each read would also miss the address translation.
+*/
+static void mQuelto_conseillerGrandesPages(void *p, size_t octets)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr uintptr_t GRANDE_PAGE = uintptr_t{1} << 21;
+    const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + GRANDE_PAGE - 1) & ~(GRANDE_PAGE - 1);
+    const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(GRANDE_PAGE - 1);
+    if (fin <= debut) return;
+    const int errnoAvant = errno;
+    madvise(reinterpret_cast<void *>(debut), fin - debut, MADV_HUGEPAGE);
+    errno = errnoAvant;
+#else
+    (void)p;
+    (void)octets;
+#endif
 }
 
 /* Give up the table (the lines then go to list_bsearch). */
 static void mQuelto_oublierTableIdents()
 {
-    free(s_tableIdents.cases);
+    free(s_tableIdents.places);
     s_tableIdents = TableIdents{};
 }
 
-/* A run of equal identifiers waiting for its place in the table. */
-struct RunIdents {
-    size_t place;      /* the first place its hash asks for */
-    int32_t a, b;      /* index positions a..b-1 */
-};
-
-/* Put the run r in the table t, at the first free place from its own. */
-static void mQuelto_placerRun(TableIdents &t, const LIST *l, const RunIdents &r)
+/*
+** Give the vehicle of rank rang, whose identifier hashes to h, a place in t,
+** unless its identifier has one already, which is then marked as shared
+** (*nbPartages counts the marked places).  false when a vehicle cannot be had.
+*/
+static bool mQuelto_placerIdent(TableIdents &t, const LIST *l, int32_t rang, uint64_t h, int64_t *nbPartages)
 {
-    size_t i = r.place;
-    while (t.cases[i] != -1) i = (i + 1) & t.masque;
-    t.cases[i] = l->primaryIndex[mQuelto_positionBissection(r.a, r.b, l->count)];
+    const uint32_t etiquette = static_cast<uint32_t>(h >> 32);
+    for (size_t i = h & t.masque;; i = (i + 1) & t.masque) {
+        PlaceIdent &p = t.places[i];
+        if (p.rang == -1) {
+            p = PlaceIdent{etiquette, rang};
+            return true;
+        }
+        if (p.etiquette != etiquette) continue;
+        const Vehicule *dejaLa = static_cast<const Vehicule *>(list_element(l, p.rang & ~QUELTO_IDENT_PARTAGE));
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, rang));
+        if (dejaLa == nullptr || v == nullptr) return false;
+        if (mQuelto_comparerVehIdent(dejaLa, v) != 0) continue;
+        if ((p.rang & QUELTO_IDENT_PARTAGE) == 0) {
+            p.rang |= QUELTO_IDENT_PARTAGE;
+            (*nbPartages)++;
+        }
+        return true;
+    }
+}
+
+/*
+** Give each identifier shared by several vehicles the rank of the vehicle
+** that list_bsearch finds for it.  false when one is not found (the index is
+** then not in the order its flag says) or a vehicle cannot be had.
+*/
+static bool mQuelto_resoudrePartages(TableIdents &t, const LIST *l)
+{
+    for (size_t i = 0; i <= t.masque; i++) {
+        PlaceIdent &p = t.places[i];
+        if (p.rang == -1 || (p.rang & QUELTO_IDENT_PARTAGE) == 0) continue;
+        const void *v = list_element(l, p.rang & ~QUELTO_IDENT_PARTAGE);
+        int rang = 0;
+        if (v == nullptr || list_bsearch(l, v, &rang) == nullptr) return false;
+        p.rang = rang;
+    }
+    return true;
 }
 
 /*
 ** Build the table for the day-D vehicles (see above).  When the index is not
 ** sorted by identifier, or memory is short, no table: the lines then go to
-** list_bsearch.  The places of the table are written in no order of memory:
-** each run is placed AVANCE runs after its place was asked for.
+** list_bsearch.  Each vehicle's place is asked for AVANCE vehicles before it
+** is written.
 */
 static void mQuelto_construireTableIdents(const InstancePb *instance)
 {
@@ -1214,67 +1265,87 @@ static void mQuelto_construireTableIdents(const InstancePb *instance)
         l->fcmp != mQuelto_comparerVehIdent || l->primaryIndex == nullptr || l->count > (INT32_MAX >> 2))
         return;
     const int32_t n = l->count;
-    size_t places = 1;
-    while (places < 2 * static_cast<size_t>(n)) places *= 2;
+    size_t nbPlaces = 1;
+    while (nbPlaces < 2 * static_cast<size_t>(n)) nbPlaces *= 2;
     TableIdents t;
-    t.cases = static_cast<int32_t *>(malloc(places * sizeof(int32_t)));
-    if (t.cases == nullptr) return;
-    memset(t.cases, 0xff, places * sizeof(int32_t));
-    t.masque = places - 1;
+    t.places = static_cast<PlaceIdent *>(malloc(nbPlaces * sizeof(PlaceIdent)));
+    if (t.places == nullptr) return;
+    mQuelto_conseillerGrandesPages(t.places, nbPlaces * sizeof(PlaceIdent));
+    memset(t.places, 0xff, nbPlaces * sizeof(PlaceIdent));
+    t.masque = nbPlaces - 1;
     t.liste = l;
 
     constexpr int32_t AVANCE = 16;
-    RunIdents attente[AVANCE];   /* runs waiting, by their number modulo AVANCE */
-    int64_t nbRuns = 0;
-    auto fermerRun = [&](const Vehicule *premier, int32_t a, int32_t b) {
-        if (nbRuns >= AVANCE) mQuelto_placerRun(t, l, attente[nbRuns % AVANCE]);
-        RunIdents &r = attente[nbRuns % AVANCE];
-        r = RunIdents{mQuelto_hacherIdent(premier->s_ident) & t.masque, a, b};
-        __builtin_prefetch(&t.cases[r.place]);
-        nbRuns++;
-    };
-    const Vehicule *debutRun = nullptr;
-    int32_t a = 0;
-    for (int32_t i = 0; i < n; i++) {
-        if (i + AVANCE < n) __builtin_prefetch(list_element_trie(l, i + AVANCE));
-        const Vehicule *v = static_cast<const Vehicule *>(list_element_trie(l, i));
+    uint64_t hachages[AVANCE]; /* of the vehicles waiting, by rank modulo AVANCE */
+    int64_t nbPartages = 0;
+    bool ok = true;
+    for (int32_t r = 0; r < n && ok; r++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, r));
         if (v == nullptr) {
-            free(t.cases);
-            return;
+            ok = false;
+            break;
         }
-        if (debutRun != nullptr) {
-            const int c = mQuelto_comparerVehIdent(debutRun, v);
-            if (c > 0) { /* not in identifier order: the derivation above fails */
-                free(t.cases);
-                return;
-            }
-            if (c == 0) continue;
-            fermerRun(debutRun, a, i);
-        }
-        debutRun = v;
-        a = i;
+        if (r >= AVANCE) ok = mQuelto_placerIdent(t, l, r - AVANCE, hachages[r % AVANCE], &nbPartages);
+        hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
+        __builtin_prefetch(&t.places[hachages[r % AVANCE] & t.masque]);
     }
-    fermerRun(debutRun, a, n);
-    for (int64_t r = nbRuns > AVANCE ? nbRuns - AVANCE : 0; r < nbRuns; r++) mQuelto_placerRun(t, l, attente[r % AVANCE]);
+    for (int32_t r = n > AVANCE ? n - AVANCE : 0; r < n && ok; r++)
+        ok = mQuelto_placerIdent(t, l, r, hachages[r % AVANCE], &nbPartages);
+    if (ok && nbPartages > 0) ok = mQuelto_resoudrePartages(t, l);
+    if (!ok) {
+        free(t.places);
+        return;
+    }
     s_tableIdents = t;
 }
 
 /*
-** The day-D vehicle that list_bsearch would find for the identifier ident
-** (cut to QUELTO_LONG_IDENT characters, the rest of the array zero), or null
-** when none has it.  place is the first place of its hash in the table.
+** A line waiting for its vehicle: its rank, and its identifier as read
+** (the second field, cut to OSUP_LONG_CHAMP - 1 characters, terminated), of
+** which the first coupe characters (at most QUELTO_LONG_IDENT) are searched.
 */
-static Vehicule *mQuelto_chercherVehIdent(InstancePb *instance, const Vehicule *cle, size_t place)
+struct LigneSolution {
+    int32_t rang;
+    size_t coupe;
+    uint64_t hachage;                    /* of the identifier cut */
+    char champ2[OSUP_LONG_CHAMP];
+};
+
+/* Fill ligne with rank rang and identifier texte of longueur characters (< OSUP_LONG_CHAMP). */
+static void mQuelto_preparerLigne(LigneSolution &ligne, int32_t rang, const char *texte, size_t longueur)
+{
+    ligne.rang = rang;
+    memcpy(ligne.champ2, texte, longueur);
+    ligne.champ2[longueur] = '\0';
+    ligne.coupe = longueur < static_cast<size_t>(QUELTO_LONG_IDENT) ? longueur : QUELTO_LONG_IDENT;
+    ligne.hachage = mQuelto_hacherIdent(ligne.champ2, ligne.coupe);
+}
+
+/* True when the vehicle's identifier is the line's identifier cut (strncmp over the whole array). */
+static bool mQuelto_memeIdent(const Vehicule *v, const LigneSolution &ligne)
+{
+    return memcmp(v->s_ident, ligne.champ2, ligne.coupe) == 0 && v->s_ident[ligne.coupe] == '\0';
+}
+
+/*
+** The day-D vehicle that list_bsearch would find for the identifier of the
+** line, or null when none has it.
+*/
+static Vehicule *mQuelto_chercherVehIdent(InstancePb *instance, const LigneSolution &ligne)
 {
     const TableIdents &t = s_tableIdents;
     LIST *l = &instance->l_vehAOrdonnancer;
     if (t.liste != l) {
+        Vehicule cle{};
+        memcpy(cle.s_ident, ligne.champ2, ligne.coupe);
         int rangListe = 0;
-        return static_cast<Vehicule *>(list_bsearch(l, cle, &rangListe));
+        return static_cast<Vehicule *>(list_bsearch(l, &cle, &rangListe));
     }
-    for (size_t i = place; t.cases[i] != -1; i = (i + 1) & t.masque) {
-        Vehicule *v = static_cast<Vehicule *>(list_element(l, t.cases[i]));
-        if (v != nullptr && mQuelto_comparerVehIdent(cle, v) == 0) return v;
+    const uint32_t etiquette = static_cast<uint32_t>(ligne.hachage >> 32);
+    for (size_t i = ligne.hachage & t.masque; t.places[i].rang != -1; i = (i + 1) & t.masque) {
+        if (t.places[i].etiquette != etiquette) continue;
+        Vehicule *v = static_cast<Vehicule *>(list_element(l, t.places[i].rang));
+        if (v != nullptr && mQuelto_memeIdent(v, ligne)) return v;
     }
     return nullptr;
 }
@@ -1307,79 +1378,58 @@ static void mQuelto_placerVehicule(const InstancePb *instance, Vehicule *veh, in
 }
 
 /*
-** The lines whose vehicle is being fetched, while the table answers.  A
-** line's table place is asked for when it arrives, the vehicle at that place
-** QUELTO_LIGNES_AVANCE lines later, and the line is finished (the vehicle
-** compared and placed, its message written) QUELTO_LIGNES_AVANCE lines later
-** again: two fetches from far away per line no longer wait one after the
-** other.  Lines are finished in their order, and every message of the
-** reading keeps the order of the lines: a line that writes a message of its
-** own (an invalid rank, a single field) first finishes the lines before it,
-** and the reader finishes the last lines when the file ends.
+** The lines waiting for their vehicle, while the table answers.  Lines are
+** taken in batches of QUELTO_LOT_LIGNES (hashed as they arrive); when the
+** batch is full, one pass asks for the lines' table places, a second reads
+** them and asks for the vehicles they name, and a last pass finishes the
+** lines in their order (each vehicle compared and placed, its message
+** written).  Each pass makes independent fetches from far away, which the
+** processor overlaps, where a line handled alone waits for each in turn.  Every message of the reading keeps the order of the
+** lines: a line that writes a message of its own (an invalid rank, a single
+** field) first finishes the lines before it, and the reader finishes the
+** last lines when the file ends.
 */
-static constexpr int QUELTO_LIGNES_AVANCE = 8;
-struct LigneSolution {
-    int32_t rang;
-    size_t place;                            /* first table place of the identifier */
-    Vehicule cle;                            /* s_ident: the identifier cut, the rest zero */
-    char champ2[OSUP_LONG_CHAMP];            /* the identifier as read, for the messages */
-};
+static constexpr int QUELTO_LOT_LIGNES = 64;
 struct LignesSolution {
     InstancePb *instance = nullptr;
-    int64_t arrivees = 0, demandees = 0, finies = 0;   /* lines arrived, vehicle asked for, finished */
-    LigneSolution lignes[2 * QUELTO_LIGNES_AVANCE];    /* by line number modulo the capacity */
+    int nb = 0;                                   /* lines waiting */
+    LigneSolution lignes[QUELTO_LOT_LIGNES];
 };
 static LignesSolution s_lignesSolution;
 
-/* Ask for the vehicle at the first table place of line number j. */
-static void mQuelto_demanderVehicule(LignesSolution &ls, int64_t j)
+/* Ask for the vehicle at the first table place of the line, when its hash bits are the line's. */
+static void mQuelto_demanderVehicule(const InstancePb *instance, const LigneSolution &ligne)
 {
-    const LigneSolution &ligne = ls.lignes[j % (2 * QUELTO_LIGNES_AVANCE)];
-    const int32_t rang = s_tableIdents.cases[ligne.place];
-    if (rang == -1) return;
-    const char *v = static_cast<const char *>(list_element(&ls.instance->l_vehAOrdonnancer, rang));
+    const PlaceIdent &p = s_tableIdents.places[ligne.hachage & s_tableIdents.masque];
+    if (p.rang == -1 || p.etiquette != static_cast<uint32_t>(ligne.hachage >> 32)) return;
+    const char *v = static_cast<const char *>(list_element(&instance->l_vehAOrdonnancer, p.rang));
     if (v == nullptr) return;
     __builtin_prefetch(v + offsetof(Vehicule, s_ident));
     __builtin_prefetch(v + offsetof(Vehicule, i_rangSeqCandidat));
-}
-
-/* Finish the oldest waiting line. */
-static void mQuelto_finirLigne(LignesSolution &ls)
-{
-    LigneSolution &ligne = ls.lignes[ls.finies % (2 * QUELTO_LIGNES_AVANCE)];
-    mQuelto_placerVehicule(ls.instance, mQuelto_chercherVehIdent(ls.instance, &ligne.cle, ligne.place), ligne.rang,
-                           ligne.champ2);
-    ls.finies++;
-    if (ls.demandees < ls.finies) ls.demandees = ls.finies;
 }
 
 /* Finish every waiting line, in order. */
 static void mQuelto_finirLignes()
 {
     LignesSolution &ls = s_lignesSolution;
-    while (ls.finies < ls.arrivees) mQuelto_finirLigne(ls);
+    for (int i = 0; i < ls.nb; i++) __builtin_prefetch(&s_tableIdents.places[ls.lignes[i].hachage & s_tableIdents.masque]);
+    for (int i = 0; i < ls.nb; i++) mQuelto_demanderVehicule(ls.instance, ls.lignes[i]);
+    for (int i = 0; i < ls.nb; i++) {
+        const LigneSolution &ligne = ls.lignes[i];
+        mQuelto_placerVehicule(ls.instance, mQuelto_chercherVehIdent(ls.instance, ligne), ligne.rang, ligne.champ2);
+    }
+    ls.nb = 0;
 }
 
-/* Take a line of rank rang and identifier champ2 into the waiting lines. */
-static void mQuelto_attendreLigne(InstancePb *instance, int32_t rang, const char *champ2)
+/* Take a line of rank rang and identifier texte (longueur characters) into the waiting lines. */
+static void mQuelto_attendreLigne(InstancePb *instance, int32_t rang, const char *texte, size_t longueur)
 {
     LignesSolution &ls = s_lignesSolution;
-    if (ls.instance != instance) {
-        mQuelto_finirLignes();
-        ls.instance = instance;
-    }
-    if (ls.arrivees - ls.finies == 2 * QUELTO_LIGNES_AVANCE) mQuelto_finirLigne(ls);
-    LigneSolution &ligne = ls.lignes[ls.arrivees % (2 * QUELTO_LIGNES_AVANCE)];
-    ligne.rang = rang;
-    memset(ligne.cle.s_ident, 0, sizeof ligne.cle.s_ident);
-    og_strncpyz(ligne.cle.s_ident, champ2, QUELTO_LONG_IDENT);
-    og_strncpyz(ligne.champ2, champ2, OSUP_LONG_CHAMP - 1);
-    ligne.place = mQuelto_hacherIdent(ligne.cle.s_ident) & s_tableIdents.masque;
-    __builtin_prefetch(&s_tableIdents.cases[ligne.place]);
-    ls.arrivees++;
-    if (ls.arrivees - ls.demandees > QUELTO_LIGNES_AVANCE) mQuelto_demanderVehicule(ls, ls.demandees++);
+    if (ls.instance != instance || ls.nb == QUELTO_LOT_LIGNES) mQuelto_finirLignes();
+    ls.instance = instance;
+    LigneSolution &ligne = ls.lignes[ls.nb++];
+    mQuelto_preparerLigne(ligne, rang, texte, longueur);
 }
-
 /*
 ** Solution file at chemin: sets i_rangSeqCandidat of the first i_longFilm
 ** day-D vehicles to -1, then to the rank that the file gives each of them.
@@ -1426,33 +1476,35 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
 int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
-    char champ1[OSUP_LONG_CHAMP], champ2[OSUP_LONG_CHAMP];
+    char champ1[OSUP_LONG_CHAMP];
     ChampsLigne champs = mQuelto_champs(ligne, ctx->s_separateur);
     if (mQuelto_extraireChamp(champs, champ1) != 0) return -1;
     if (static_cast<size_t>(champs.suivant) > champs.longueur) mQuelto_finirLignes(); /* a single field: its failure comes next */
-    if (mQuelto_extraireChamp(champs, champ2) != 0) return -1;
-    if (champ2[0] == '\0') return 0;
+    size_t longueur = 0;
+    const char *champ2 = mQuelto_champSuivant(champs, &longueur);
+    if (champ2 == nullptr) return -1;
+    if (longueur == 0) return 0;
+    if (longueur > static_cast<size_t>(OSUP_LONG_CHAMP) - 1) longueur = static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
 
     InstancePb *instance = ctx->p_instancePb;
-    int32_t rang = mQuelto_lireEntier(champ1);
+    const int32_t rang = mQuelto_lireEntier(champ1);
+    if (s_tableIdents.liste == &instance->l_vehAOrdonnancer && rang >= 1 && rang <= instance->i_longFilm) {
+        mQuelto_attendreLigne(instance, rang, champ2, longueur);
+        return 0;
+    }
+    mQuelto_finirLignes();
+    LigneSolution seule;
+    mQuelto_preparerLigne(seule, rang, champ2, longueur);
     if (rang < 1 || rang > instance->i_longFilm) {
-        mQuelto_finirLignes();
         MessageQuelto m;
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0027 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has "
                          "an invalid sequence rank (%s) !!\n",
-                         champ2, champ1);
+                         seule.champ2, champ1);
         mQuelto_avertir(m);
         return 0;
     }
-    if (s_tableIdents.liste == &instance->l_vehAOrdonnancer) {
-        mQuelto_attendreLigne(instance, rang, champ2);
-        return 0;
-    }
-    mQuelto_finirLignes();
-    Vehicule cle{};
-    og_strncpyz(cle.s_ident, champ2, QUELTO_LONG_IDENT);
-    mQuelto_placerVehicule(instance, mQuelto_chercherVehIdent(instance, &cle, 0), rang, champ2);
+    mQuelto_placerVehicule(instance, mQuelto_chercherVehIdent(instance, seule), rang, seule.champ2);
     return 0;
 }
 

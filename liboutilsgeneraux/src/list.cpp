@@ -1047,22 +1047,40 @@ static uint64_t list_cle_entree(const ListEntreeCle &e)
 }
 
 /*
-** Sorts whose keys are all different.  When no two elements have the same
-** key, the keys alone order the elements as fcmp does (cle(a) < cle(b)
-** implies fcmp(a, b) < 0), with no two elements equal: there is only one
-** sorted order, and any sort finds the permutation that the quicksort would.
-** The keys are then sorted by their bytes, most significant first, each
-** byte distributing the entries in place into 256 buckets (Bentley and
-** McIlroy's American flag sort): a few passes over the entries where the
-** quicksort makes some twenty.  Two equal keys stop it (false): the order
-** of equal elements is the quicksort's own, and the caller takes the
-** entries back to their first order and runs the quicksort.
+** How a keyed sort goes.  The keys are read once, in rank order: that is the
+** order of the elements in memory, where the index order of a list sorted
+** by something else would make every read a fetch from far away.  Their
+** common bits are then set aside: (key - smallest key) >> the lowest bit
+** that varies is a smaller number in the same order, equal for equal keys
+** only (every key has the same bits below that one).  On these reduced keys:
+**
+** - When no two elements have the same key, the keys alone order the
+**   elements as fcmp does (cle(a) < cle(b) implies fcmp(a, b) < 0), with no
+**   two elements equal: there is only one sorted order, and any sort finds
+**   the permutation that the quicksort would.  Keys that span little more
+**   than their number (ranks) are each put at their own place in a table of
+**   the span; others are sorted by their bytes, most significant first,
+**   each byte distributing the entries in place into 256 buckets (Bentley
+**   and McIlroy's American flag sort).  Two equal keys stop both (the order
+**   of equal elements is the quicksort's own).
+** - Otherwise the quicksort runs on entries in the index order, each the key
+**   beside the rank: 8 bytes when the reduced key of an exact key fits in 32
+**   bits (a colour, say), else 12; fcmp decides between equal keys unless
+**   the key is exact.
 */
 
 /* Below this many entries a bucket is finished by insertion. */
 static constexpr int32_t LIST_BASE_PETIT = 16;
 /* Below this many elements the quicksort is cheap enough. */
 static constexpr int32_t LIST_BASE_MIN = 4096;
+
+/* malloc(octets), advised to large pages. */
+static void *list_allouer_travail(size_t octets)
+{
+    void *p = malloc(octets);
+    if (p != nullptr) list_conseiller_grandes_pages(p, octets);
+    return p;
+}
 
 /* Insertion sort of e[0..n-1] by key; false when two keys are equal. */
 static bool list_tri_base_insertion(ListEntreeCle *e, int32_t n)
@@ -1109,60 +1127,144 @@ static bool list_tri_base(ListEntreeCle *e, int32_t n, int decalage)
     return true;
 }
 
+/* The keys of a sort, read in rank order, with what they have in common. */
+struct ListCles {
+    const uint64_t *cle;   /* by rank */
+    uint64_t min;          /* the smallest key */
+    int bas;               /* the lowest bit that varies (0 when none does) */
+    uint64_t etendue;      /* (greatest key - min) >> bas */
+};
+
+static uint64_t list_cle_reduite(const ListCles &c, int32_t r)
+{
+    return (c.cle[r] - c.min) >> c.bas;
+}
+
 /*
-** Sort the first count entries of the primary index by fcmp.  With a key and
-** memory for it: the entries with their keys, read in index order (the
-** element a few places ahead is prefetched), sorted by key (fcmp on equal
-** keys unless the key is exact), ranks written back.  A long list whose keys
-** turn out all different is sorted by its keys' bytes (see above).
-** Otherwise, or when the keys' array cannot be had, the ranks themselves,
-** comparing elements.
+** Keys all different and at most two per place of their span: a bit per
+** place of the span marks the keys present (a second key on a marked place
+** is an equal key), then each rank goes to the number of keys below its own,
+** counted on the bits (its key itself when the keys fill their span).  The
+** bits go in travail.  false on two equal keys (index untouched).
+*/
+static bool list_trier_par_places(int32_t *index, int32_t n, const ListCles &c, void *travail)
+{
+    const size_t nbMots = static_cast<size_t>(c.etendue / 64) + 1;
+    uint64_t *present = static_cast<uint64_t *>(travail);
+    memset(present, 0, nbMots * (sizeof(uint64_t) + sizeof(int32_t)));
+    int32_t *avant = reinterpret_cast<int32_t *>(present + nbMots); /* keys in the words before */
+    for (int32_t r = 0; r < n; r++) {
+        const uint64_t k = list_cle_reduite(c, r);
+        const uint64_t bit = uint64_t{1} << (k & 63);
+        if (present[k >> 6] & bit) return false;
+        present[k >> 6] |= bit;
+    }
+    if (c.etendue == static_cast<uint64_t>(n) - 1) {
+        for (int32_t r = 0; r < n; r++) index[list_cle_reduite(c, r)] = r;
+        return true;
+    }
+    for (size_t m = 1; m < nbMots; m++) avant[m] = avant[m - 1] + __builtin_popcountll(present[m - 1]);
+    for (int32_t r = 0; r < n; r++) {
+        const uint64_t k = list_cle_reduite(c, r);
+        const uint64_t dessous = (uint64_t{1} << (k & 63)) - 1;
+        index[avant[k >> 6] + __builtin_popcountll(present[k >> 6] & dessous)] = r;
+    }
+    return true;
+}
+
+/* Keys all different, by their bytes (entries in travail).  false on two equal keys (index untouched). */
+static bool list_trier_par_octets(int32_t *index, int32_t n, const ListCles &c, void *travail)
+{
+    ListEntreeCle *e = static_cast<ListEntreeCle *>(travail);
+    for (int32_t r = 0; r < n; r++) {
+        const uint64_t k = list_cle_reduite(c, r);
+        e[r] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), r};
+    }
+    const int haut = 63 - __builtin_clzll(c.etendue); /* etendue > 0: n >= 2 different keys */
+    const bool trie = list_tri_base(e, n, haut & ~7);
+    if (trie)
+        for (int32_t i = 0; i < n; i++) index[i] = e[i].rang;
+    return trie;
+}
+
+/*
+** The quicksort on keys, from the index order.  Exact keys whose reduced
+** form fits in 32 bits go in one 64-bit word above the rank; otherwise a
+** 12-byte entry, in travail.
+*/
+static void list_trier_rapide_cles(LIST *l, LIST_FCMP fcmp, bool exacte, const ListCles &c, void *travail)
+{
+    const int32_t n = l->count;
+    int32_t *index = l->primaryIndex;
+    constexpr int32_t AVANCE = 16;
+    if (exacte && c.etendue <= UINT32_MAX) {
+        uint64_t *e = static_cast<uint64_t *>(travail);
+        for (int32_t i = 0; i < n; i++) {
+            if (i + AVANCE < n) __builtin_prefetch(&c.cle[index[i + AVANCE]]);
+            e[i] = list_cle_reduite(c, index[i]) << 32 | static_cast<uint32_t>(index[i]);
+        }
+        auto comparer = [](uint64_t a, uint64_t b) { return (a >> 32) < (b >> 32) ? -1 : ((a >> 32) > (b >> 32) ? 1 : 0); };
+        list_tri_rapide(e, n, comparer);
+        for (int32_t i = 0; i < n; i++) index[i] = static_cast<int32_t>(static_cast<uint32_t>(e[i]));
+        return;
+    }
+    ListEntreeCle *e = static_cast<ListEntreeCle *>(travail);
+    for (int32_t i = 0; i < n; i++) {
+        if (i + AVANCE < n) __builtin_prefetch(&c.cle[index[i + AVANCE]]);
+        const uint64_t k = c.cle[index[i]];
+        e[i] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), index[i]};
+    }
+    auto comparer = [l, fcmp, exacte](const ListEntreeCle &a, const ListEntreeCle &b) {
+        if (a.haut != b.haut) return a.haut < b.haut ? -1 : 1;
+        if (a.bas != b.bas) return a.bas < b.bas ? -1 : 1;
+        return exacte ? 0 : fcmp(list_adresse_rang(l, a.rang), list_adresse_rang(l, b.rang));
+    };
+    list_tri_rapide(e, n, comparer);
+    for (int32_t i = 0; i < n; i++) index[i] = e[i].rang;
+}
+
+/*
+** Sort the first count entries of the primary index by fcmp: through the
+** keys when fcmp has one and there is memory for them (see above), else the
+** quicksort on the ranks themselves, comparing elements.
 */
 static void list_trier_index(LIST *l, LIST_FCMP fcmp)
 {
     const int32_t n = l->count;
     int32_t *index = l->primaryIndex;
     const ListCle *cle = n > 1 ? list_cle_de(fcmp) : nullptr;
-    ListEntreeCle *entrees = cle != nullptr ? static_cast<ListEntreeCle *>(malloc(n * sizeof(ListEntreeCle))) : nullptr;
-    if (entrees != nullptr) list_conseiller_grandes_pages(entrees, n * sizeof(ListEntreeCle));
-    if (entrees == nullptr) {
-        auto comparer = [l, fcmp](int32_t a, int32_t b) {
-            return fcmp(list_adresse_rang(l, a), list_adresse_rang(l, b));
-        };
-        list_tri_rapide(index, n, comparer);
+    /*
+    ** One block for the keys and the work after them (12 bytes per element at
+    ** most): freed whole, it stays with the allocator for the next sort of the
+    ** list, where two blocks could go back to the system and be faulted in anew.
+    */
+    const size_t octetsCles = static_cast<size_t>(n) * sizeof(uint64_t);
+    char *bloc = cle != nullptr ? static_cast<char *>(list_allouer_travail(octetsCles + static_cast<size_t>(n) * sizeof(ListEntreeCle))) : nullptr;
+    if (bloc != nullptr) {
+        uint64_t *cles = reinterpret_cast<uint64_t *>(bloc);
+        void *travail = bloc + octetsCles;
+        uint64_t min = UINT64_MAX, max = 0, ou = 0, et = UINT64_MAX;
+        for (int32_t r = 0; r < n; r++) {
+            const uint64_t k = cle->cle(list_adresse_rang(l, r));
+            cles[r] = k;
+            min = k < min ? k : min;
+            max = k > max ? k : max;
+            ou |= k;
+            et &= k;
+        }
+        const int bas = ou != et ? __builtin_ctzll(ou ^ et) : 0;
+        const ListCles c{cles, min, bas, (max - min) >> bas};
+        /* n keys spread over fewer than n values cannot all differ (a colour key, say). */
+        bool trie = false;
+        if (n >= LIST_BASE_MIN && c.etendue >= static_cast<uint64_t>(n) - 1)
+            trie = c.etendue < 2 * static_cast<uint64_t>(n) ? list_trier_par_places(index, n, c, travail)
+                                                             : list_trier_par_octets(index, n, c, travail);
+        if (!trie) list_trier_rapide_cles(l, fcmp, cle->exacte != 0, c, travail);
+        free(bloc);
         return;
     }
-    /* The entries hold their index position until the sort by bytes is over. */
-    constexpr int32_t AVANCE = 16;
-    uint64_t min = UINT64_MAX, max = 0;
-    for (int32_t i = 0; i < n; i++) {
-        if (i + AVANCE < n) __builtin_prefetch(list_adresse_rang(l, index[i + AVANCE]));
-        const uint64_t k = cle->cle(list_adresse_rang(l, index[i]));
-        entrees[i] = ListEntreeCle{static_cast<uint32_t>(k >> 32), static_cast<uint32_t>(k), i};
-        if (k < min) min = k;
-        if (k > max) max = k;
-    }
-    /* n keys spread over fewer than n values cannot all differ (a colour key, say). */
-    const bool distinctesPossibles = max - min >= static_cast<uint64_t>(n) - 1;
-    if (n >= LIST_BASE_MIN && distinctesPossibles && list_tri_base(entrees, n, 56)) {
-        for (int32_t i = 0; i < n; i++) entrees[i].rang = index[entrees[i].rang];
-        for (int32_t i = 0; i < n; i++) index[i] = entrees[i].rang;
-        free(entrees);
-        return;
-    }
-    /* Back to the index order (each entry to the position it holds), then the quicksort. */
-    for (int32_t i = 0; i < n; i++)
-        while (entrees[i].rang != i) std::swap(entrees[i], entrees[entrees[i].rang]);
-    for (int32_t i = 0; i < n; i++) entrees[i].rang = index[i];
-    const bool exacte = cle->exacte != 0;
-    auto comparer = [l, fcmp, exacte](const ListEntreeCle &a, const ListEntreeCle &b) {
-        if (a.haut != b.haut) return a.haut < b.haut ? -1 : 1;
-        if (a.bas != b.bas) return a.bas < b.bas ? -1 : 1;
-        return exacte ? 0 : fcmp(list_adresse_rang(l, a.rang), list_adresse_rang(l, b.rang));
-    };
-    list_tri_rapide(entrees, n, comparer);
-    for (int32_t i = 0; i < n; i++) index[i] = entrees[i].rang;
-    free(entrees);
+    auto comparer = [l, fcmp](int32_t a, int32_t b) { return fcmp(list_adresse_rang(l, a), list_adresse_rang(l, b)); };
+    list_tri_rapide(index, n, comparer);
 }
 
 /* See list.h.  The permutation is checked with one bit per rank. */
