@@ -1032,56 +1032,218 @@ static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int3
     return 0;
 }
 
-/*
-** The installed sequence seen once, for one evaluation.  Each of the steps
-** of an evaluation would walk the sequence on its own, the ratio constraints
-** once per 32 of them; mQuelto_evaluerSequence walks it once and keeps, per
-** position, the colour and the option bits of the first 32 constraints of
-** each priority (4 to 12 bytes per vehicle, freed at the end of the
-** evaluation).  The steps walk the sequence themselves only for the
-** constraints past the 32nd of a priority, or when they are called on their
-** own.
-*/
-struct PhotoSequence {
-    int32_t *teintes = nullptr;                 /* by position: the colour */
-    uint32_t *options[2] = {nullptr, nullptr};  /* [1] high, [0] low priority: bit b for constraint b */
-    ~PhotoSequence()
-    {
-        free(teintes);
-        free(options[0]);
-        free(options[1]);
-    }
-};
 
 /*
-** Take the photo of the installed sequence in one walk.  false, with nothing
-** reported, when memory is short or a position or a vehicle's flags cannot be
-** had: the steps then walk the sequence themselves and report what they meet.
+** The installed sequence seen once, for one evaluation and for the report
+** on it.  Each of the steps of an evaluation would walk the sequence on its
+** own, the ratio constraints once per 32 of them, and the report once more;
+** mQuelto_evaluerSequence takes one photo of it instead: per position, the
+** colour and the option bits of the first 32 constraints of each priority,
+** both priorities in one word when they have 32 constraints or fewer
+** together (the low priority bits then follow the high priority ones).  The
+** steps walk the sequence themselves only for the constraints past the 32nd
+** of a priority, or when they are called on their own.
+**
+** A sequence visits the vehicles in no order of memory, one far fetch per
+** vehicle; the photo reads them in rank order instead (the order of their
+** storage, which the processor fetches ahead) and writes each one's colour
+** and bits at its position, found in the inverse of the installed order.
+**
+** There is one photo, kept from one evaluation to the next with its arrays
+** (they grow, never shrink, and live until the process ends: memory touched
+** once is not paid for again).  It records what it was taken of: the
+** instance, the results record evaluated, the state of the list (storage,
+** primary index and installed order, length) and a digest of the order
+** itself.  The report on that record takes the photo only when all of them
+** still hold (mQuelto_photoSequenceEvaluee); an evaluation that fails or
+** takes no photo leaves none to take.
+*/
+struct PhotoSequence {
+    /* The arrays, each with its capacity in positions. */
+    int32_t *teintes = nullptr;                 /* by position: the colour */
+    int32_t *positions = nullptr;               /* by rank: the position, while the photo is taken */
+    uint32_t *mots[2] = {nullptr, nullptr};     /* by position: option bits ([1] used first) */
+    int64_t capTeintes = 0, capPositions = 0, capMots[2] = {0, 0};
+    /* Per priority ([1] high, [0] low): its bits, their first bit, how many constraints. */
+    const uint32_t *options[2] = {nullptr, nullptr};
+    int decalage[2] = {0, 0};
+    int32_t nbOptions[2] = {0, 0};
+
+    /* What the photo shows; valide is false while there is none. */
+    bool valide = false;
+    const InstancePb *instance = nullptr;
+    const IndicateursSolution *indicateurs = nullptr;
+    const LIST *liste = nullptr;
+    LIST etatListe{};                           /* the list record when the photo was taken */
+    int32_t longFilm = 0, teintePos_1 = 0;
+    uint64_t empreinteOrdre = 0;                /* digest of the primary index */
+    IndicateursSolution resultats{};            /* the record as the evaluation left it */
+};
+static PhotoSequence s_photo;
+
+/* Make *tableau hold n entries of taille bytes; false when memory runs out (array kept). */
+static bool mQuelto_assurerPlaces(void **tableau, int64_t *capacite, int64_t n, size_t taille)
+{
+    if (n <= *capacite) return true;
+    if (static_cast<uint64_t>(n) > SIZE_MAX / taille) return false;
+    void *p = realloc(*tableau, static_cast<size_t>(n) * taille);
+    if (p == nullptr) return false;
+    *tableau = p;
+    *capacite = n;
+    return true;
+}
+
+/* The digest of the step i -> rank r of an order. */
+static uint64_t mQuelto_empreinte(uint64_t h, int32_t r)
+{
+    return (h ^ static_cast<uint32_t>(r)) * 0x100000001b3u;
+}
+
+/*
+** Read the installed order of l (n positions): its digest into *empreinte
+** and, when positions is given, the position of each rank into it.  false
+** (nothing reported) when a position cannot be had or does not give a rank
+** below n.  Nothing deletes an element of a list, so the handle that the
+** primary index gives is the rank (list.h).
+*/
+static bool mQuelto_lireOrdre(const LIST *l, int32_t n, int32_t *positions, uint64_t *empreinte)
+{
+    uint64_t h = 0xcbf29ce484222325u;
+    for (int32_t i = 0; i < n; i++) {
+        int r = -1;
+        if (list_handle_from_indice(l, i, &r) != 1 || r < 0 || r >= n) return false;
+        if (positions != nullptr) positions[r] = i;
+        h = mQuelto_empreinte(h, r);
+    }
+    *empreinte = h;
+    return true;
+}
+
+/* Lay out the option bits of ph for nbP and nbNP constraints (at most 32 each) over n positions. */
+static bool mQuelto_preparerMots(PhotoSequence &ph, int32_t nbP, int32_t nbNP, int64_t n)
+{
+    ph.nbOptions[1] = nbP;
+    ph.nbOptions[0] = nbNP;
+    const bool unMot = nbP + nbNP <= QUELTO_ECARTS_PAR_PASSE;
+    if (nbP + nbNP > 0 && !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.mots[1]), &ph.capMots[1], n,
+                                                 sizeof(uint32_t)))
+        return false;
+    if (!unMot && !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.mots[0]), &ph.capMots[0], n, sizeof(uint32_t)))
+        return false;
+    ph.options[1] = nbP > 0 ? ph.mots[1] : nullptr;
+    ph.decalage[1] = 0;
+    ph.options[0] = nbNP > 0 ? (unMot ? ph.mots[1] : ph.mots[0]) : nullptr;
+    ph.decalage[0] = unMot ? nbP : 0;
+    return true;
+}
+
+/*
+** Take the photo of the installed sequence for an evaluation (its key is
+** completed by mQuelto_validerPhoto when the evaluation succeeds).  false,
+** with nothing reported, when memory is short or a position, a vehicle or a
+** vehicle's flags cannot be had: the steps then walk the sequence themselves
+** and report what they meet.
 */
 static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
 {
+    ph.valide = false;
     const int32_t n = instance->i_longFilm;
     const int32_t nbP = instance->i_nbEcartsPrio < QUELTO_ECARTS_PAR_PASSE ? instance->i_nbEcartsPrio
                                                                           : QUELTO_ECARTS_PAR_PASSE;
     const int32_t nbNP = instance->i_nbEcartsNonPrio < QUELTO_ECARTS_PAR_PASSE ? instance->i_nbEcartsNonPrio
                                                                               : QUELTO_ECARTS_PAR_PASSE;
-    if (n < 0) return false;
-    ph.teintes = static_cast<int32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(int32_t)));
-    if (nbP > 0) ph.options[1] = static_cast<uint32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
-    if (nbNP > 0) ph.options[0] = static_cast<uint32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
-    if (ph.teintes == nullptr || (nbP > 0 && ph.options[1] == nullptr) || (nbNP > 0 && ph.options[0] == nullptr))
-        return false;
     const LIST *l = &instance->l_vehAOrdonnancer;
-    for (int32_t i = 0; i < n; i++) {
-        mQuelto_anticiperVehicule(l, i, n, nbP + nbNP > 0);
-        const Vehicule *v = static_cast<const Vehicule *>(list_element_trie(l, i));
+    const int64_t places = static_cast<int64_t>(n) + 1;
+    if (n < 0 || l->initMarker != LIST_MARQUEUR_INIT || l->count != n || nbP < 0 || nbNP < 0 ||
+        !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.teintes), &ph.capTeintes, places, sizeof(int32_t)) ||
+        !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.positions), &ph.capPositions, places, sizeof(int32_t)) ||
+        !mQuelto_preparerMots(ph, nbP, nbNP, places))
+        return false;
+    if (!mQuelto_lireOrdre(l, n, ph.positions, &ph.empreinteOrdre)) return false;
+    uint32_t *motsP = ph.mots[1];
+    uint32_t *motsNP = ph.options[0] == ph.mots[0] ? ph.mots[0] : nullptr;
+    const int decalageNP = ph.decalage[0];
+    for (int32_t r = 0; r < n; r++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, r));
         if (v == nullptr || (nbP > 0 && v->i_vectBoolEcPrio == nullptr) ||
             (nbNP > 0 && v->i_vectBoolEcNonPrio == nullptr))
             return false;
+        const int32_t i = ph.positions[r];
         ph.teintes[i] = v->i_teinte;
-        if (nbP > 0) ph.options[1][i] = mQuelto_bitsOptions(v->i_vectBoolEcPrio, 0, nbP);
-        if (nbNP > 0) ph.options[0][i] = mQuelto_bitsOptions(v->i_vectBoolEcNonPrio, 0, nbNP);
+        const uint32_t bitsP = nbP > 0 ? mQuelto_bitsOptions(v->i_vectBoolEcPrio, 0, nbP) : 0;
+        const uint32_t bitsNP = nbNP > 0 ? mQuelto_bitsOptions(v->i_vectBoolEcNonPrio, 0, nbNP) : 0;
+        if (motsNP != nullptr) {
+            motsP[i] = bitsP;
+            motsNP[i] = bitsNP;
+        } else if (motsP != nullptr) {
+            motsP[i] = nbNP > 0 ? bitsP | (bitsNP << decalageNP) : bitsP;
+        }
     }
+    ph.instance = instance;
+    ph.liste = l;
+    ph.etatListe = *l;
+    ph.longFilm = n;
+    ph.teintePos_1 = instance->i_teintePos_1;
+    return true;
+}
+
+/* The fields of a list record that decide its sequence: equal for the same storage, order and length. */
+static bool mQuelto_memeEtatListe(const LIST &a, const LIST &b)
+{
+    return a.initMarker == b.initMarker && a.elementSize == b.elementSize && a.count == b.count &&
+           a.capacity == b.capacity && a.blocks == b.blocks && a.nbBlocks == b.nbBlocks &&
+           a.blockOf == b.blockOf && a.primaryIndex == b.primaryIndex && a.primaryActive == b.primaryActive &&
+           a.primarySorted == b.primarySorted && a.fcmp == b.fcmp;
+}
+
+/* The figures of two results records are the same (names aside). */
+static bool mQuelto_memesResultats(const IndicateursSolution &a, const IndicateursSolution &b)
+{
+    return a.i_flagRapportComplet == b.i_flagRapportComplet && a.i_nbPurges == b.i_nbPurges &&
+           memcmp(&a.d_longMoyRafales, &b.d_longMoyRafales, sizeof(double)) == 0 &&
+           a.i_flagLongMaxRafTeintesOk == b.i_flagLongMaxRafTeintesOk &&
+           a.i_teinteRafaleTropLongue == b.i_teinteRafaleTropLongue &&
+           a.i_longRafaleTropLongue == b.i_longRafaleTropLongue && a.i_vectNbViolEcPrio == b.i_vectNbViolEcPrio &&
+           a.i_vectNbViolEcNonPrio == b.i_vectNbViolEcNonPrio && a.i_nbViolEcPrio == b.i_nbViolEcPrio &&
+           a.i_nbViolEcNonPrio == b.i_nbViolEcNonPrio && memcmp(&a.d_note, &b.d_note, sizeof(double)) == 0;
+}
+
+/* Make the photo taken for indicateurs available to the report on it. */
+static void mQuelto_validerPhoto(PhotoSequence &ph, const IndicateursSolution *indicateurs)
+{
+    ph.indicateurs = indicateurs;
+    ph.resultats = *indicateurs;
+    ph.valide = true;
+}
+
+/*
+** The photo of the sequence evaluated last into indicateurs, when the
+** instance's list still holds that sequence: same instance, same record
+** with the figures the evaluation gave it, same list storage, primary index
+** and installed order, and the same ranks position by position (read again
+** from the primary index).  The vehicles themselves are not read again: a
+** report prints the sequence that was evaluated, and nothing changes a
+** vehicle between the two.  false (nothing reported) otherwise.
+*/
+bool mQuelto_photoSequenceEvaluee(const InstancePb *instance, const IndicateursSolution *indicateurs,
+                                  PhotoSequenceEvaluee *photo)
+{
+    const PhotoSequence &ph = s_photo;
+    if (!ph.valide || instance == nullptr || indicateurs == nullptr || photo == nullptr || ph.instance != instance ||
+        ph.indicateurs != indicateurs || ph.liste != &instance->l_vehAOrdonnancer ||
+        !mQuelto_memeEtatListe(ph.etatListe, instance->l_vehAOrdonnancer) || ph.longFilm != instance->i_longFilm ||
+        ph.teintePos_1 != instance->i_teintePos_1 || !mQuelto_memesResultats(ph.resultats, *indicateurs))
+        return false;
+    uint64_t empreinte = 0;
+    if (!mQuelto_lireOrdre(ph.liste, ph.longFilm, nullptr, &empreinte) || empreinte != ph.empreinteOrdre) return false;
+    photo->i_longFilm = ph.longFilm;
+    photo->i_vectTeintes = ph.teintes;
+    photo->i_vectOptionsPrio = ph.options[1];
+    photo->i_decalagePrio = ph.decalage[1];
+    photo->i_nbOptionsPrio = ph.nbOptions[1];
+    photo->i_vectOptionsNonPrio = ph.options[0];
+    photo->i_decalageNonPrio = ph.decalage[0];
+    photo->i_nbOptionsNonPrio = ph.nbOptions[0];
     return true;
 }
 
@@ -1159,7 +1321,8 @@ static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool pr
 /*
 ** Violations of every constraint of one priority into the record's array
 ** and total, constraint after constraint.  The options of the first 32
-** constraints are those of photo when given; otherwise, and for the next
+** constraints are those of photo when given (constraint k at bit
+** decalage + k of its words); otherwise, and for the next
 ** groups of 32, they are gathered from the sequence into a temporary array
 ** of N words.  Each constraint's windows are counted with running sums: O(N)
 ** per constraint.  0, or -1 on an internal error (entries already written
@@ -1167,7 +1330,7 @@ static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool pr
 ** failure).
 */
 static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolution *indicateurs, bool prio,
-                                        const uint32_t *photo)
+                                        const uint32_t *photo, int decalage)
 {
     if (instance == nullptr || indicateurs == nullptr) {
         QUELTO_ERREUR_INTERNE();
@@ -1198,13 +1361,14 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
             rc = -1;
             break;
         }
-        const int b = k % QUELTO_ECARTS_PAR_PASSE;
-        if (b == 0 && (k > 0 || photo == nullptr)) {
+        if (k % QUELTO_ECARTS_PAR_PASSE == 0 && (k > 0 || photo == nullptr)) {
             const int32_t nb = nbEcarts - k < QUELTO_ECARTS_PAR_PASSE ? nbEcarts - k : QUELTO_ECARTS_PAR_PASSE;
             rc = mQuelto_rassemblerOptions(instance, prio, k, nb, rassemblees);
             if (rc != 0) break;
             options = rassemblees;
         }
+        /* Bit k of the photo (after its first bit), or of the group gathered. */
+        const int b = options == rassemblees ? k % QUELTO_ECARTS_PAR_PASSE : decalage + k;
         int64_t viol = 0;
         vectViol[k] = 0;
         mQuelto_violFenetresJourJ(instance, options, b, e->i_numerateur, e->i_denominateur, &viol);
@@ -1225,13 +1389,13 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
 /* Violations of the high priority constraints.  0 or -1. */
 int mQuelto_calculerNbViolEcartsPrio(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    return mQuelto_calculerNbViolEcarts(instance, indicateurs, true, nullptr);
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, true, nullptr, 0);
 }
 
 /* Violations of the low priority constraints.  0 or -1. */
 int mQuelto_calculerNbViolEcartsNonPrio(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    return mQuelto_calculerNbViolEcarts(instance, indicateurs, false, nullptr);
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, false, nullptr, 0);
 }
 
 /* ------------------------------------------------------------------------ */
@@ -1349,13 +1513,13 @@ int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicate
 */
 static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    PhotoSequence ph;
+    PhotoSequence &ph = s_photo;
     const bool photo = mQuelto_photographier(instance, ph);
-    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr) != 0) {
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr, ph.decalage[1]) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, false, photo ? ph.options[0] : nullptr) != 0) {
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, false, photo ? ph.options[0] : nullptr, ph.decalage[0]) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
@@ -1370,6 +1534,7 @@ static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *in
     indicateurs->d_note = (indicateurs->i_nbViolEcPrio * instance->d_poidsEcPrio +
                            indicateurs->i_nbViolEcNonPrio * instance->d_poidsEcNonPrio) +
                           indicateurs->i_nbPurges * instance->d_poidsPurges;
+    if (photo) mQuelto_validerPhoto(ph, indicateurs);
     return 0;
 }
 
