@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "QueltoDecodageLignesFichiers.h"
 #include "QueltoGesDonnees.h"
 #include "list.h"
 #include "osuptraces.h"
@@ -316,18 +317,36 @@ long long recompte(const std::vector<int> &hist, const std::vector<int> &jour, i
     return viol;
 }
 
-}  // namespace
+/* Sizes of the random instances of verifierContreRecompte. */
+struct Tailles {
+    int essais, nbPMax, nbNPMax, nbFMax, nMax, pMax, qMax;
+};
 
-TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
+/* The report on the record just evaluated, from the evaluation's photo, and the same report walking the sequence. */
+void verifierRapportSurPhoto(InstancePb *inst, const std::string &dossier)
+{
+    IndicateursSolution copie = inst->indicateursSeqInitiale;  // another record: no photo for it
+    const std::string avec = dossier + "/photo", sans = dossier + "/parcours";
+    ASSERT_EQ(0, Quelto_ecrireRapportSurSeqInitiale(inst, &inst->indicateursSeqInitiale, avec.c_str()));
+    ASSERT_EQ(0, Quelto_ecrireRapportSurSeqInitiale(inst, &copie, sans.c_str()));
+    auto corps = [](const std::string &f) {
+        std::string t = testutil::lireFichier(f);
+        return t.substr(t.find('\n'));  // the first line holds the date
+    };
+    EXPECT_EQ(corps(sans), corps(avec));
+}
+
+void verifierContreRecompte(const Tailles &tailles, const std::string &dossier)
 {
     std::mt19937 gen(20240611);
     auto tirage = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
-    for (int essai = 0; essai < 400; essai++) {
-        int nbP = tirage(0, 3), nbNP = tirage(0, 2), nbF = tirage(1, 7), n = tirage(1, 9), L = tirage(1, 3);
+    for (int essai = 0; essai < tailles.essais; essai++) {
+        int nbP = tirage(0, tailles.nbPMax), nbNP = tirage(0, tailles.nbNPMax), nbF = tirage(1, tailles.nbFMax),
+            n = tirage(1, tailles.nMax), L = tirage(1, 3);
         Constructeur c;
         std::vector<std::pair<int, int>> ecarts;  // (p, q), high priority first
         for (int k = 0; k < nbP + nbNP; k++) {
-            ecarts.push_back({tirage(0, 4), tirage(1, 6)});
+            ecarts.push_back({tirage(0, tirage(0, 1) ? 4 : tailles.pMax), tirage(1, tirage(0, 1) ? 6 : tailles.qMax)});
             c.ecart(k < nbP, ecarts.back().first, ecarts.back().second);
         }
         auto vehicules = [&](int nb, bool fige, std::vector<std::vector<int>> &flags, std::vector<int> &teintes) {
@@ -386,7 +405,26 @@ TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
         EXPECT_EQ(tropLongue < 0 ? 1 : 0, r.i_flagLongMaxRafTeintesOk);
         EXPECT_EQ(tropLongue, r.i_teinteRafaleTropLongue);
         EXPECT_EQ(lonTropLongue, r.i_longRafaleTropLongue);
+        if (essai % 8 != 0) continue;
+        verifierRapportSurPhoto(c.inst, dossier);
+        list_trier(&c.inst->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);  // another sequence: the photo is stale
+        verifierRapportSurPhoto(c.inst, dossier);
     }
+}
+
+}  // namespace
+
+/*
+** Small instances, then long ones: many constraints (more than 32 in a
+** priority, and both priorities in one word of the photo or not), windows
+** wider than the 8-bit counters of the lanes, days longer than a stretch.
+** The reports on some of them, from the photo, match those walking the
+** sequence, also once the sequence has changed since the photo.
+*/
+TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
+{
+    verifierContreRecompte({400, 3, 2, 7, 9, 4, 6}, dir.path());
+    verifierContreRecompte({24, 40, 12, 300, 3000, 60, 400}, dir.path());
 }
 
 TEST_F(GesDonnees, TeintesRafalesEtNote)

@@ -1319,6 +1319,124 @@ static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool pr
 }
 
 /*
+** Day-D windows of up to 32 constraints at once.  Constraint j of a group
+** has its option at bit j of the words W[0..N-1] (after the shift given)
+** and is a lane of 8-bit counters: at start i its counter holds the count
+** of the window i..i+q-1 (cut at the end of day D), its excess is the
+** counter minus min(counter, p), and from one start to the next the counter
+** takes the bit of position i+q and drops that of position i.  The bits
+** entering each lane are gathered first, for a stretch of positions at a
+** time, one pass per distinct q.  Every start 0..N-1 is counted: a window
+** starting at N-p or later holds at most p vehicles and exceeds by 0, so this
+** is the sum of mQuelto_violFenetresJourJ.  Only for 0 <= p and 1 <= q <=
+** QUELTO_Q_MAX_VOIES (counters stay below 256); other constraints are no
+** lane.
+*/
+static constexpr int64_t QUELTO_Q_MAX_VOIES = 254;
+static constexpr int QUELTO_NB_VOIES = 32;
+
+typedef uint8_t VoiesOctets __attribute__((vector_size(16)));
+typedef uint16_t VoiesCompteurs __attribute__((vector_size(32)));
+typedef uint64_t VoiesMots __attribute__((vector_size(16)));
+
+/* The 8 bits of o as 8 bytes of 0 or 1 (bit b into byte b). */
+struct TableOctets {
+    uint64_t v[256];
+    constexpr TableOctets() : v()
+    {
+        for (int o = 0; o < 256; o++)
+            for (int b = 0; b < 8; b++)
+                if ((o >> b) & 1) v[o] |= uint64_t{1} << (8 * b);
+    }
+};
+static constexpr TableOctets QUELTO_OCTETS{};
+
+/* Bits 16h..16h+15 of m as 16 lanes of 0 or 1. */
+static inline VoiesOctets mQuelto_voies(uint32_t m, int h)
+{
+    const uint32_t s = m >> (16 * h);
+    VoiesMots x = {QUELTO_OCTETS.v[s & 0xff], QUELTO_OCTETS.v[(s >> 8) & 0xff]};
+    return reinterpret_cast<VoiesOctets &>(x);
+}
+
+struct VoiesFenetres {
+    int nb = 0;                                /* lanes 0..nb-1 */
+    uint32_t actives = 0;                      /* bit j: lane j counts */
+    int64_t p[QUELTO_NB_VOIES] = {}, q[QUELTO_NB_VOIES] = {};
+    int64_t viol[QUELTO_NB_VOIES] = {};        /* the result per lane */
+};
+
+/* The day-D violations of the lanes of v over W[0..n-1] (see above) into v.viol. */
+static void mQuelto_violJourJParVoies(const uint32_t *W, int64_t n, int decalage, VoiesFenetres &v)
+{
+    constexpr int64_t TRONCON = 2048;
+    const int nbMoities = v.nb > 16 ? 2 : 1;
+    VoiesOctets cnt[2] = {}, plafond[2] = {};
+    uint8_t c0[QUELTO_NB_VOIES] = {}, pl[QUELTO_NB_VOIES];
+    for (int j = 0; j < QUELTO_NB_VOIES; j++) {
+        pl[j] = 255;
+        v.viol[j] = 0;
+        if (!((v.actives >> j) & 1)) continue;
+        pl[j] = static_cast<uint8_t>(v.p[j] < 255 ? v.p[j] : 255);
+        for (int64_t t = 0; t < v.q[j] && t < n; t++) c0[j] = static_cast<uint8_t>(c0[j] + ((W[t] >> (decalage + j)) & 1));
+    }
+    memcpy(cnt, c0, sizeof cnt);
+    memcpy(plafond, pl, sizeof plafond);
+    uint32_t entrants[TRONCON];
+    int64_t sommes[QUELTO_NB_VOIES] = {};
+    for (int64_t i0 = 0; i0 < n; i0 += TRONCON) {
+        const int64_t lon = n - i0 < TRONCON ? n - i0 : TRONCON;
+        /* entrants[t], lane j: the bit of position i0 + t + q_j. */
+        for (int64_t t = 0; t < lon; t++) entrants[t] = 0;
+        uint32_t restantes = v.actives;
+        while (restantes != 0) {
+            const int64_t q = v.q[__builtin_ctz(restantes)];
+            uint32_t masque = 0;
+            for (int j = 0; j < v.nb; j++)
+                if (((restantes >> j) & 1) && v.q[j] == q) masque |= 1u << j;
+            restantes &= ~masque;
+            /* Positions past the end of day D bring nothing. */
+            const int64_t dansJour = n - i0 - q < lon ? (n - i0 - q > 0 ? n - i0 - q : 0) : lon;
+            for (int64_t t = 0; t < dansJour; t++) entrants[t] |= static_cast<uint32_t>(W[i0 + t + q] >> decalage) & masque;
+        }
+        for (int64_t t0 = 0; t0 < lon; t0 += 256) {
+            const int64_t fin = lon - t0 < 256 ? lon : t0 + 256;
+            VoiesCompteurs acc[2] = {};
+            for (int64_t t = t0; t < fin; t++) {
+                const uint32_t sortants = static_cast<uint32_t>(W[i0 + t] >> decalage) & v.actives;
+                for (int h = 0; h < nbMoities; h++) {
+                    const VoiesOctets c = cnt[h];
+                    const VoiesOctets m = c < plafond[h] ? c : plafond[h];
+                    acc[h] += __builtin_convertvector(c - m, VoiesCompteurs);
+                    cnt[h] = c + mQuelto_voies(entrants[t], h) - mQuelto_voies(sortants, h);
+                }
+            }
+            for (int h = 0; h < nbMoities; h++)
+                for (int j = 0; j < 16; j++) sommes[16 * h + j] += acc[h][j];
+        }
+    }
+    for (int j = 0; j < QUELTO_NB_VOIES; j++) v.viol[j] = sommes[j];
+}
+
+/*
+** The lanes of the first constraints of list l (at most 32) whose bits are
+** in a photo: fetched once, without reporting a constraint that cannot be
+** had (the count of the constraints reports it in its turn).
+*/
+static void mQuelto_preparerVoies(const LIST *l, int32_t nbEcarts, VoiesFenetres &v)
+{
+    v.nb = nbEcarts < QUELTO_NB_VOIES ? nbEcarts : QUELTO_NB_VOIES;
+    v.actives = 0;
+    for (int j = 0; j < v.nb; j++) {
+        const EcartCritere *e = static_cast<const EcartCritere *>(list_element(l, j));
+        if (e == nullptr) break;
+        v.p[j] = e->i_numerateur;
+        v.q[j] = e->i_denominateur;
+        if (v.p[j] >= 0 && v.q[j] >= 1 && v.q[j] <= QUELTO_Q_MAX_VOIES) v.actives |= 1u << j;
+    }
+}
+
+/*
 ** Violations of every constraint of one priority into the record's array
 ** and total, constraint after constraint.  The options of the first 32
 ** constraints are those of photo when given (constraint k at bit
@@ -1352,6 +1470,11 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
         }
     }
     const uint32_t *options = photo;
+    VoiesFenetres voies;
+    if (photo != nullptr) {
+        mQuelto_preparerVoies(l, nbEcarts, voies);
+        mQuelto_violJourJParVoies(photo, instance->i_longFilm, decalage, voies);
+    }
     int rc = 0;
     int64_t total = 0;
     for (int32_t k = 0; k < nbEcarts && rc == 0; k++) {
@@ -1371,7 +1494,10 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
         const int b = options == rassemblees ? k % QUELTO_ECARTS_PAR_PASSE : decalage + k;
         int64_t viol = 0;
         vectViol[k] = 0;
-        mQuelto_violFenetresJourJ(instance, options, b, e->i_numerateur, e->i_denominateur, &viol);
+        if (options == photo && k < voies.nb && ((voies.actives >> k) & 1))
+            viol = voies.viol[k];
+        else
+            mQuelto_violFenetresJourJ(instance, options, b, e->i_numerateur, e->i_denominateur, &viol);
         rc = mQuelto_violFenetresChevauchantes(instance, prio, k, options, b, e->i_numerateur, e->i_denominateur,
                                                &viol);
         vectViol[k] = mQuelto_saturer(viol);
