@@ -1636,6 +1636,27 @@ static int mQuelto_ecrireSequencesEcarts(EcrivainRapport &w, const InstancePb *i
     return 0;
 }
 
+/* "(t)" for the colours t below 1000, padded to 8 bytes, with its length. */
+struct TableTeintes {
+    static constexpr int32_t NB = 1000;
+    char texte[NB][8];
+    uint8_t longueur[NB];
+    constexpr TableTeintes() : texte(), longueur()
+    {
+        for (int32_t t = 0; t < NB; t++) {
+            char chiffres[3] = {};
+            int k = 0;
+            for (int32_t u = t; k == 0 || u != 0; u /= 10) chiffres[k++] = static_cast<char>('0' + u % 10);
+            int l = 0;
+            texte[t][l++] = '(';
+            while (k > 0) texte[t][l++] = chiffres[--k];
+            texte[t][l++] = ')';
+            longueur[t] = static_cast<uint8_t>(l);
+        }
+    }
+};
+static constexpr TableTeintes QUELTO_TEINTES{};
+
 /* The paint colour sequence of the photo ph, a "*" before each colour change. */
 static void mQuelto_ecrireTeintesPhoto(EcrivainRapport &w, const InstancePb *instance, const PhotoSequenceEvaluee &ph)
 {
@@ -1647,9 +1668,14 @@ static void mQuelto_ecrireTeintesPhoto(EcrivainRapport &w, const InstancePb *ins
         const int32_t teinte = teintes[j];
         *p = '*';
         p += teinte != precedente;
-        *p++ = '(';
-        p = mQuelto_ecrireEntier(p, teinte);
-        *p++ = ')';
+        if (teinte >= 0 && teinte < TableTeintes::NB) {
+            memcpy(p, QUELTO_TEINTES.texte[teinte], 8);
+            p += QUELTO_TEINTES.longueur[teinte];
+        } else {
+            *p++ = '(';
+            p = mQuelto_ecrireEntier(p, teinte);
+            *p++ = ')';
+        }
         w.n += static_cast<size_t>(p - debut);
         precedente = teinte;
     }

@@ -1102,21 +1102,51 @@ static uint64_t mQuelto_empreinte(uint64_t h, int32_t r)
 /*
 ** Read the installed order of l (n positions): its digest into *empreinte
 ** and, when positions is given, the position of each rank into it.  false
-** (nothing reported) when a position cannot be had or does not give a rank
-** below n.  Nothing deletes an element of a list, so the handle that the
-** primary index gives is the rank (list.h).
+** (nothing reported) when l has no active primary index of n positions or
+** when one does not give a rank below n.  The primary index is read in
+** place, as list_element_trie reads it: while it is active and its array
+** exists, primaryIndex[0..count-1] are the ranks in the installed order
+** (list.h).
 */
 static bool mQuelto_lireOrdre(const LIST *l, int32_t n, int32_t *positions, uint64_t *empreinte)
 {
+    if (l->initMarker != LIST_MARQUEUR_INIT || !l->primaryActive || l->primaryIndex == nullptr || l->count != n)
+        return false;
+    const int32_t *ordre = l->primaryIndex;
     uint64_t h = 0xcbf29ce484222325u;
     for (int32_t i = 0; i < n; i++) {
-        int r = -1;
-        if (list_handle_from_indice(l, i, &r) != 1 || r < 0 || r >= n) return false;
+        const int32_t r = ordre[i];
+        if (r < 0 || r >= n) return false;
         if (positions != nullptr) positions[r] = i;
         h = mQuelto_empreinte(h, r);
     }
     *empreinte = h;
     return true;
+}
+
+/*
+** The option bits of flag arrays met while a photo is taken, by the array's
+** address: vehicles with the same options share their arrays (the reader
+** keeps one array per combination met), so most vehicles find theirs here
+** instead of testing each flag.  Valid for one pass over the vehicles with
+** one number of flags: nothing writes a flag meanwhile.
+*/
+struct MemoOptions {
+    static constexpr size_t TAILLE = 2048;
+    const int32_t *adresses[TAILLE];
+    uint32_t bits[TAILLE];
+};
+static MemoOptions s_memoOptions[2];
+
+/* The bits of the nb flags of drapeaux (see mQuelto_bitsOptions), through memo. */
+static inline uint32_t mQuelto_bitsMemo(MemoOptions &memo, const int32_t *drapeaux, int32_t nb)
+{
+    const size_t i = (reinterpret_cast<uintptr_t>(drapeaux) / sizeof(int32_t)) % MemoOptions::TAILLE;
+    if (memo.adresses[i] != drapeaux) {
+        memo.adresses[i] = drapeaux;
+        memo.bits[i] = mQuelto_bitsOptions(drapeaux, 0, nb);
+    }
+    return memo.bits[i];
 }
 
 /* Lay out the option bits of ph for nbP and nbNP constraints (at most 32 each) over n positions. */
@@ -1160,6 +1190,8 @@ static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
         !mQuelto_preparerMots(ph, nbP, nbNP, places))
         return false;
     if (!mQuelto_lireOrdre(l, n, ph.positions, &ph.empreinteOrdre)) return false;
+    for (MemoOptions &memo : s_memoOptions)
+        for (const int32_t *&adresse : memo.adresses) adresse = nullptr;
     uint32_t *motsP = ph.mots[1];
     uint32_t *motsNP = ph.options[0] == ph.mots[0] ? ph.mots[0] : nullptr;
     const int decalageNP = ph.decalage[0];
@@ -1170,8 +1202,8 @@ static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
             return false;
         const int32_t i = ph.positions[r];
         ph.teintes[i] = v->i_teinte;
-        const uint32_t bitsP = nbP > 0 ? mQuelto_bitsOptions(v->i_vectBoolEcPrio, 0, nbP) : 0;
-        const uint32_t bitsNP = nbNP > 0 ? mQuelto_bitsOptions(v->i_vectBoolEcNonPrio, 0, nbNP) : 0;
+        const uint32_t bitsP = nbP > 0 ? mQuelto_bitsMemo(s_memoOptions[1], v->i_vectBoolEcPrio, nbP) : 0;
+        const uint32_t bitsNP = nbNP > 0 ? mQuelto_bitsMemo(s_memoOptions[0], v->i_vectBoolEcNonPrio, nbNP) : 0;
         if (motsNP != nullptr) {
             motsP[i] = bitsP;
             motsNP[i] = bitsNP;
