@@ -1572,15 +1572,16 @@ static bool mQuelto_optionDansPhoto(const PhotoSequenceEvaluee *ph, int32_t c, i
 static int mQuelto_ecrireMarques(EcrivainRapport &w, const InstancePb *instance, const MarquesRapport &m, int32_t c)
 {
     const int32_t n = instance->i_longFilm;
-    const uint32_t *mots = m.bits;
-    int b = c - m.premier;
-    const uint32_t *motsPhoto = nullptr;
-    int bPhoto = 0;
-    if (mQuelto_optionDansPhoto(m.photo, c, m.nbPrio, &motsPhoto, &bPhoto)) {
-        mots = motsPhoto;
-        b = bPhoto;
+    const uint32_t *mots = nullptr;  /* bit b of mots[j]: the vehicle at j carries the option */
+    int b = 0;
+    if (!mQuelto_optionDansPhoto(m.photo, c, m.nbPrio, &mots, &b)) {
+        mots = nullptr;
+        if (c >= m.premier && c < m.premier + m.nb) {
+            mots = m.bits;
+            b = c - m.premier;
+        }
     }
-    if (mots != m.bits || (c >= m.premier && c < m.premier + m.nb)) {
+    if (mots != nullptr) {
         for (int32_t j = 0; j < n;) {
             char *p = mQuelto_reserver(w, 1);
             const size_t libre = QUELTO_TAMPON_RAPPORT - w.n;

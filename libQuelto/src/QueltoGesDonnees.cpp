@@ -1032,7 +1032,6 @@ static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int3
     return 0;
 }
 
-
 /*
 ** The installed sequence seen once, for one evaluation and for the report
 ** on it.  Each of the steps of an evaluation would walk the sequence on its
@@ -1053,8 +1052,8 @@ static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int3
 ** (they grow, never shrink, and live until the process ends: memory touched
 ** once is not paid for again).  It records what it was taken of: the
 ** instance, the results record evaluated, the state of the list (storage,
-** primary index and installed order, length) and a digest of the order
-** itself.  The report on that record takes the photo only when all of them
+** primary index and installed order, length), the constraint counts and a
+** digest of the order itself.  The report on that record takes the photo only when all of them
 ** still hold (mQuelto_photoSequenceEvaluee); an evaluation that fails or
 ** takes no photo leaves none to take.
 */
@@ -1075,7 +1074,7 @@ struct PhotoSequence {
     const IndicateursSolution *indicateurs = nullptr;
     const LIST *liste = nullptr;
     LIST etatListe{};                           /* the list record when the photo was taken */
-    int32_t longFilm = 0, teintePos_1 = 0;
+    int32_t longFilm = 0, teintePos_1 = 0, nbEcarts[2] = {0, 0};
     uint64_t empreinteOrdre = 0;                /* digest of the primary index */
     IndicateursSolution resultats{};            /* the record as the evaluation left it */
 };
@@ -1102,8 +1101,10 @@ static uint64_t mQuelto_empreinte(uint64_t h, int32_t r)
 /*
 ** Read the installed order of l (n positions): its digest into *empreinte
 ** and, when positions is given, the position of each rank into it.  false
-** (nothing reported) when l has no active primary index of n positions or
-** when one does not give a rank below n.  The primary index is read in
+** (nothing reported) when l has no active primary index of n positions,
+** when one does not give a rank below n, or, positions given, when a rank
+** comes twice (some position would be left without a vehicle).  The
+** primary index is read in
 ** place, as list_element_trie reads it: while it is active and its array
 ** exists, primaryIndex[0..count-1] are the ranks in the installed order
 ** (list.h).
@@ -1113,11 +1114,15 @@ static bool mQuelto_lireOrdre(const LIST *l, int32_t n, int32_t *positions, uint
     if (l->initMarker != LIST_MARQUEUR_INIT || !l->primaryActive || l->primaryIndex == nullptr || l->count != n)
         return false;
     const int32_t *ordre = l->primaryIndex;
+    if (positions != nullptr) memset(positions, 0xff, static_cast<size_t>(n) * sizeof(int32_t));
     uint64_t h = 0xcbf29ce484222325u;
     for (int32_t i = 0; i < n; i++) {
         const int32_t r = ordre[i];
         if (r < 0 || r >= n) return false;
-        if (positions != nullptr) positions[r] = i;
+        if (positions != nullptr) {
+            if (positions[r] != -1) return false;
+            positions[r] = i;
+        }
         h = mQuelto_empreinte(h, r);
     }
     *empreinte = h;
@@ -1216,6 +1221,8 @@ static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
     ph.etatListe = *l;
     ph.longFilm = n;
     ph.teintePos_1 = instance->i_teintePos_1;
+    ph.nbEcarts[1] = instance->i_nbEcartsPrio;
+    ph.nbEcarts[0] = instance->i_nbEcartsNonPrio;
     return true;
 }
 
@@ -1264,7 +1271,8 @@ bool mQuelto_photoSequenceEvaluee(const InstancePb *instance, const IndicateursS
     if (!ph.valide || instance == nullptr || indicateurs == nullptr || photo == nullptr || ph.instance != instance ||
         ph.indicateurs != indicateurs || ph.liste != &instance->l_vehAOrdonnancer ||
         !mQuelto_memeEtatListe(ph.etatListe, instance->l_vehAOrdonnancer) || ph.longFilm != instance->i_longFilm ||
-        ph.teintePos_1 != instance->i_teintePos_1 || !mQuelto_memesResultats(ph.resultats, *indicateurs))
+        ph.teintePos_1 != instance->i_teintePos_1 || ph.nbEcarts[1] != instance->i_nbEcartsPrio ||
+        ph.nbEcarts[0] != instance->i_nbEcartsNonPrio || !mQuelto_memesResultats(ph.resultats, *indicateurs))
         return false;
     uint64_t empreinte = 0;
     if (!mQuelto_lireOrdre(ph.liste, ph.longFilm, nullptr, &empreinte) || empreinte != ph.empreinteOrdre) return false;
@@ -1410,7 +1418,8 @@ static void mQuelto_violJourJParVoies(const uint32_t *W, int64_t n, int decalage
         v.viol[j] = 0;
         if (!((v.actives >> j) & 1)) continue;
         pl[j] = static_cast<uint8_t>(v.p[j] < 255 ? v.p[j] : 255);
-        for (int64_t t = 0; t < v.q[j] && t < n; t++) c0[j] = static_cast<uint8_t>(c0[j] + ((W[t] >> (decalage + j)) & 1));
+        for (int64_t t = 0; t < v.q[j] && t < n; t++)
+            c0[j] = static_cast<uint8_t>(c0[j] + ((W[t] >> (decalage + j)) & 1));
     }
     memcpy(cnt, c0, sizeof cnt);
     memcpy(plafond, pl, sizeof plafond);
@@ -1429,7 +1438,8 @@ static void mQuelto_violJourJParVoies(const uint32_t *W, int64_t n, int decalage
             restantes &= ~masque;
             /* Positions past the end of day D bring nothing. */
             const int64_t dansJour = n - i0 - q < lon ? (n - i0 - q > 0 ? n - i0 - q : 0) : lon;
-            for (int64_t t = 0; t < dansJour; t++) entrants[t] |= static_cast<uint32_t>(W[i0 + t + q] >> decalage) & masque;
+            for (int64_t t = 0; t < dansJour; t++)
+                entrants[t] |= static_cast<uint32_t>(W[i0 + t + q] >> decalage) & masque;
         }
         for (int64_t t0 = 0; t0 < lon; t0 += 256) {
             const int64_t fin = lon - t0 < 256 ? lon : t0 + 256;
@@ -1666,18 +1676,21 @@ int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicate
 
 /*
 ** The four steps then the mark, on the sequence installed on day D, from one
-** photo of the sequence when it can be taken.  A failed step gets a second
+** photo of the sequence when it can be taken; once they all succeeded, the
+** photo is left for the report on indicateurs.  A failed step gets a second
 ** internal error here.  0 or -1.
 */
 static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs)
 {
     PhotoSequence &ph = s_photo;
     const bool photo = mQuelto_photographier(instance, ph);
-    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr, ph.decalage[1]) != 0) {
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr,
+                                     ph.decalage[1]) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, false, photo ? ph.options[0] : nullptr, ph.decalage[0]) != 0) {
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, false, photo ? ph.options[0] : nullptr,
+                                     ph.decalage[0]) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
