@@ -1174,12 +1174,15 @@ static bool mQuelto_preparerMots(PhotoSequence &ph, int32_t nbP, int32_t nbNP, i
 
 /*
 ** Take the photo of the installed sequence for an evaluation (its key is
-** completed by mQuelto_validerPhoto when the evaluation succeeds).  false,
-** with nothing reported, when memory is short or a position, a vehicle or a
-** vehicle's flags cannot be had: the steps then walk the sequence themselves
-** and report what they meet.
+** completed by mQuelto_validerPhoto when the evaluation succeeds).  With
+** noterAbsents, ph.positions[r] is left at -1 for the vehicles of rank r
+** that the candidate did not place (i_rangSeqCandidat -1), since the
+** vehicles are read in rank order anyway.  false, with nothing reported,
+** when memory is short or a position, a vehicle or a vehicle's flags cannot
+** be had: the steps then walk the sequence themselves and report what they
+** meet.
 */
-static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
+static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph, bool noterAbsents)
 {
     ph.valide = false;
     const int32_t n = instance->i_longFilm;
@@ -1206,6 +1209,7 @@ static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
             (nbNP > 0 && v->i_vectBoolEcNonPrio == nullptr))
             return false;
         const int32_t i = ph.positions[r];
+        if (noterAbsents && v->i_rangSeqCandidat == -1) ph.positions[r] = -1;
         ph.teintes[i] = v->i_teinte;
         const uint32_t bitsP = nbP > 0 ? mQuelto_bitsMemo(s_memoOptions[1], v->i_vectBoolEcPrio, nbP) : 0;
         const uint32_t bitsNP = nbNP > 0 ? mQuelto_bitsMemo(s_memoOptions[0], v->i_vectBoolEcNonPrio, nbNP) : 0;
@@ -1675,15 +1679,14 @@ int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicate
 /* ------------------------------------------------------------------------ */
 
 /*
-** The four steps then the mark, on the sequence installed on day D, from one
-** photo of the sequence when it can be taken; once they all succeeded, the
-** photo is left for the report on indicateurs.  A failed step gets a second
-** internal error here.  0 or -1.
+** The four steps then the mark, on the sequence installed on day D, from
+** the photo s_photo when photo is true (taken just before); once they all
+** succeeded, the photo is left for the report on indicateurs.  A failed step
+** gets a second internal error here.  0 or -1.
 */
-static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs)
+static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs, bool photo)
 {
     PhotoSequence &ph = s_photo;
-    const bool photo = mQuelto_photographier(instance, ph);
     if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr,
                                      ph.decalage[1]) != 0) {
         QUELTO_ERREUR_INTERNE();
@@ -1716,13 +1719,28 @@ int Quelto_calculerIndicateursSurSeqInitiale(InstancePb *instance)
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    return mQuelto_evaluerSequence(instance, &instance->indicateursSeqInitiale);
+    const bool photo = mQuelto_photographier(instance, s_photo, false);
+    return mQuelto_evaluerSequence(instance, &instance->indicateursSeqInitiale, photo);
+}
+
+/* Warn (trace log, then standard output) that the vehicle v is absent from the candidate's solution. */
+static void mQuelto_signalerAbsent(const Vehicule *v)
+{
+    char msg[QUELTO_LONG_MSG];
+    snprintf(msg, sizeof msg,
+             "\nS_MSG_ERR_0026 : Quelto_calculerIndicateursSurNumSeqCalcule : le vehicule d'identifiant %s est absent de la solution !!\n",
+             v->s_ident);
+    mQuelto_tracer(msg);
+    fputs(msg, stdout);
+    fflush(stdout);
 }
 
 /*
 ** Warn (trace log, then standard output) about every day-D vehicle, in rank
 ** order, that the candidate left unplaced, then evaluate the installed
-** sequence into indicateurs.  Unplaced vehicles are no failure.  0 or -1.
+** sequence into indicateurs.  Unplaced vehicles are no failure.  The photo
+** of the sequence, taken first (it writes nothing), has noted them; without
+** a photo the vehicles are read again.  0 or -1.
 */
 int Quelto_calculerIndicateursSurNumSeqCalcule(InstancePb *instance, IndicateursSolution *indicateurs)
 {
@@ -1730,20 +1748,15 @@ int Quelto_calculerIndicateursSurNumSeqCalcule(InstancePb *instance, Indicateurs
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
+    const bool photo = mQuelto_photographier(instance, s_photo, true);
     for (int32_t r = 0; r < instance->i_longFilm; r++) {
+        if (photo && s_photo.positions[r] != -1) continue;
         const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
         if (v == nullptr) {
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
-        if (v->i_rangSeqCandidat != -1) continue;
-        char msg[QUELTO_LONG_MSG];
-        snprintf(msg, sizeof msg,
-                 "\nS_MSG_ERR_0026 : Quelto_calculerIndicateursSurNumSeqCalcule : le vehicule d'identifiant %s est absent de la solution !!\n",
-                 v->s_ident);
-        mQuelto_tracer(msg);
-        fputs(msg, stdout);
-        fflush(stdout);
+        if (v->i_rangSeqCandidat == -1) mQuelto_signalerAbsent(v);
     }
-    return mQuelto_evaluerSequence(instance, indicateurs);
+    return mQuelto_evaluerSequence(instance, indicateurs, photo);
 }
