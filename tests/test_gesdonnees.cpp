@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -346,7 +347,8 @@ void verifierContreRecompte(const Tailles &tailles, const std::string &dossier)
         Constructeur c;
         std::vector<std::pair<int, int>> ecarts;  // (p, q), high priority first
         for (int k = 0; k < nbP + nbNP; k++) {
-            ecarts.push_back({tirage(0, tirage(0, 1) ? 4 : tailles.pMax), tirage(1, tirage(0, 1) ? 6 : tailles.qMax)});
+            const int p = tirage(0, tirage(0, 1) ? 4 : tailles.pMax), q = tirage(1, tirage(0, 1) ? 6 : tailles.qMax);
+            ecarts.push_back({p, q});
             c.ecart(k < nbP, ecarts.back().first, ecarts.back().second);
         }
         auto vehicules = [&](int nb, bool fige, std::vector<std::vector<int>> &flags, std::vector<int> &teintes) {
@@ -369,6 +371,16 @@ void verifierContreRecompte(const Tailles &tailles, const std::string &dossier)
         std::vector<int> tFiges, tJour;
         vehicules(nbF, true, fFiges, tFiges);
         vehicules(n, false, fJour, tJour);
+        if (essai % 2 == 1) {  // vehicles with equal flags share their arrays, as the reader makes them
+            std::map<std::vector<int32_t>, int32_t *> partages[2];
+            for (int r = 0; r < n; r++) {
+                auto *v = static_cast<Vehicule *>(list_element(&c.inst->l_vehAOrdonnancer, r));
+                for (int prio = 0; prio < 2; prio++) {
+                    int32_t *&d = prio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
+                    d = partages[prio].emplace(std::vector<int32_t>(d, d + (prio ? nbP : nbNP)), d).first->second;
+                }
+            }
+        }
         c.inst->i_longMaxRafTeintes = L;
         int status = evaluer(c.inst);
 
