@@ -1486,12 +1486,13 @@ static void mQuelto_preparerVoies(const LIST *l, int32_t nbEcarts, VoiesFenetres
 ** Violations of every constraint of one priority into the record's array
 ** and total, constraint after constraint.  The options of the first 32
 ** constraints are those of photo when given (constraint k at bit
-** decalage + k of its words); otherwise, and for the next
-** groups of 32, they are gathered from the sequence into a temporary array
-** of N words.  Each constraint's windows are counted with running sums: O(N)
-** per constraint.  0, or -1 on an internal error (entries already written
-** stay; the failing constraint's entry holds the windows counted before the
-** failure).
+** decalage + k of its words); otherwise, and for the next groups of 32,
+** they are gathered from the sequence into a temporary array of N words.
+** The day-D windows of the photo's constraints are counted beforehand, all
+** in one pass (mQuelto_violJourJParVoies); the other windows with running
+** sums, O(N) per constraint.  0, or -1 on an internal error (entries already
+** written stay; the failing constraint's entry holds the windows counted
+** before the failure).
 */
 static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolution *indicateurs, bool prio,
                                         const uint32_t *photo, int decalage)
