@@ -11,10 +11,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "QueltoDecodageLignesFichiers.h"
 #include "QueltoGesDonnees.h"
 #include "list.h"
 #include "osuptraces.h"
@@ -316,18 +318,37 @@ long long recompte(const std::vector<int> &hist, const std::vector<int> &jour, i
     return viol;
 }
 
-}  // namespace
+/* Sizes of the random instances of verifierContreRecompte. */
+struct Tailles {
+    int essais, nbPMax, nbNPMax, nbFMax, nMax, pMax, qMax;
+};
 
-TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
+/* The report on the record just evaluated, from the evaluation's photo, and the same report walking the sequence. */
+void verifierRapportSurPhoto(InstancePb *inst, const std::string &dossier)
+{
+    IndicateursSolution copie = inst->indicateursSeqInitiale;  // another record: no photo for it
+    const std::string avec = dossier + "/photo", sans = dossier + "/parcours";
+    ASSERT_EQ(0, Quelto_ecrireRapportSurSeqInitiale(inst, &inst->indicateursSeqInitiale, avec.c_str()));
+    ASSERT_EQ(0, Quelto_ecrireRapportSurSeqInitiale(inst, &copie, sans.c_str()));
+    auto corps = [](const std::string &f) {
+        std::string t = testutil::lireFichier(f);
+        return t.substr(t.find('\n'));  // the first line holds the date
+    };
+    EXPECT_EQ(corps(sans), corps(avec));
+}
+
+void verifierContreRecompte(const Tailles &tailles, const std::string &dossier)
 {
     std::mt19937 gen(20240611);
     auto tirage = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
-    for (int essai = 0; essai < 400; essai++) {
-        int nbP = tirage(0, 3), nbNP = tirage(0, 2), nbF = tirage(1, 7), n = tirage(1, 9), L = tirage(1, 3);
+    for (int essai = 0; essai < tailles.essais; essai++) {
+        int nbP = tirage(0, tailles.nbPMax), nbNP = tirage(0, tailles.nbNPMax), nbF = tirage(1, tailles.nbFMax),
+            n = tirage(1, tailles.nMax), L = tirage(1, 3);
         Constructeur c;
         std::vector<std::pair<int, int>> ecarts;  // (p, q), high priority first
         for (int k = 0; k < nbP + nbNP; k++) {
-            ecarts.push_back({tirage(0, 4), tirage(1, 6)});
+            const int p = tirage(0, tirage(0, 1) ? 4 : tailles.pMax), q = tirage(1, tirage(0, 1) ? 6 : tailles.qMax);
+            ecarts.push_back({p, q});
             c.ecart(k < nbP, ecarts.back().first, ecarts.back().second);
         }
         auto vehicules = [&](int nb, bool fige, std::vector<std::vector<int>> &flags, std::vector<int> &teintes) {
@@ -339,7 +360,8 @@ TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
             for (int i = 0; i < nb; i++) {  // indexed by sequence position
                 Drapeaux tous;
                 for (int k = 0; k < nbP + nbNP; k++) tous.push_back(tirage(0, 1));
-                int pos = rangs[i] / 10 - 1, teinte = tirage(1, 3);
+                const int palette[] = {1, 2, 3, 0, 9, 10, 999, 1000, 123456789, -7};  // the report's digits
+                int pos = rangs[i] / 10 - 1, teinte = palette[tirage(0, tailles.nMax > 9 ? 9 : 2)];
                 flags[pos] = tous, teintes[pos] = teinte;
                 Drapeaux p(tous.begin(), tous.begin() + nbP), np(tous.begin() + nbP, tous.end());
                 fige ? c.fige(rangs[i], teinte, p, np) : c.jour(rangs[i], teinte, p, np);
@@ -349,6 +371,16 @@ TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
         std::vector<int> tFiges, tJour;
         vehicules(nbF, true, fFiges, tFiges);
         vehicules(n, false, fJour, tJour);
+        if (essai % 2 == 1) {  // vehicles with equal flags share their arrays, as the reader makes them
+            std::map<std::vector<int32_t>, int32_t *> partages[2];
+            for (int r = 0; r < n; r++) {
+                auto *v = static_cast<Vehicule *>(list_element(&c.inst->l_vehAOrdonnancer, r));
+                for (int prio = 0; prio < 2; prio++) {
+                    int32_t *&d = prio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
+                    d = partages[prio].emplace(std::vector<int32_t>(d, d + (prio ? nbP : nbNP)), d).first->second;
+                }
+            }
+        }
         c.inst->i_longMaxRafTeintes = L;
         int status = evaluer(c.inst);
 
@@ -375,18 +407,38 @@ TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
             EXPECT_EQ(attendu[k], k < nbP ? r.i_vectNbViolEcPrio[k] : r.i_vectNbViolEcNonPrio[k - nbP]) << k;
 
         int purges = 0, prec = tFiges.back(), lon = 0, tropLongue = -1, lonTropLongue = -1;
+        bool ok = true;
         for (int i = 0; i < n; i++) {
             purges += tJour[i] != prec;
             lon = tJour[i] == prec ? lon + 1 : 1;
-            if (lon > L && tropLongue < 0 && (i + 1 == n || tJour[i + 1] != tJour[i]))
-                tropLongue = tJour[i], lonTropLongue = lon;
+            if (lon > L && ok && (i + 1 == n || tJour[i + 1] != tJour[i]))
+                tropLongue = tJour[i], lonTropLongue = lon, ok = false;
             prec = tJour[i];
         }
         EXPECT_EQ(purges, r.i_nbPurges);
-        EXPECT_EQ(tropLongue < 0 ? 1 : 0, r.i_flagLongMaxRafTeintesOk);
+        EXPECT_EQ(ok ? 1 : 0, r.i_flagLongMaxRafTeintesOk);
         EXPECT_EQ(tropLongue, r.i_teinteRafaleTropLongue);
         EXPECT_EQ(lonTropLongue, r.i_longRafaleTropLongue);
+        if (essai % 8 != 0) continue;
+        verifierRapportSurPhoto(c.inst, dossier);
+        list_trier(&c.inst->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);  // another sequence: the photo is stale
+        verifierRapportSurPhoto(c.inst, dossier);
     }
+}
+
+}  // namespace
+
+/*
+** Small instances, then long ones: many constraints (more than 32 in a
+** priority, and both priorities in one word of the photo or not), windows
+** wider than the 8-bit counters of the lanes, days longer than a stretch.
+** The reports on some of them, from the photo, match those walking the
+** sequence, also once the sequence has changed since the photo.
+*/
+TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
+{
+    verifierContreRecompte({400, 3, 2, 7, 9, 4, 6}, dir.path());
+    verifierContreRecompte({24, 40, 12, 300, 3000, 60, 400}, dir.path());
 }
 
 TEST_F(GesDonnees, TeintesRafalesEtNote)

@@ -1635,6 +1635,7 @@ struct MarquesRapport {
     int32_t nbPrio;
     int32_t nbEcarts;              /* high and low priority together */
     int32_t premier, nb;           /* the group gathered (nb == 0: none yet) */
+    const PhotoSequenceEvaluee *photo;  /* the evaluation's photo of the sequence, or null */
 };
 static constexpr int32_t QUELTO_MARQUES_PAR_PASSE = 32;
 
@@ -1735,21 +1736,48 @@ static int mQuelto_ecrireViolations(EcrivainRapport &w, const PrioriteRapport &p
 }
 
 /*
+** Where the option of constraint c is in a photo of the sequence: its words
+** into *bits and its bit into *b.  false when the photo does not hold it.
+*/
+static bool mQuelto_optionDansPhoto(const PhotoSequenceEvaluee *ph, int32_t c, int32_t nbPrio, const uint32_t **bits,
+                                    int *b)
+{
+    if (ph == nullptr) return false;
+    if (c < nbPrio) {
+        *bits = ph->i_vectOptionsPrio;
+        *b = ph->i_decalagePrio + c;
+        return c < ph->i_nbOptionsPrio;
+    }
+    *bits = ph->i_vectOptionsNonPrio;
+    *b = ph->i_decalageNonPrio + (c - nbPrio);
+    return c - nbPrio < ph->i_nbOptionsNonPrio;
+}
+
+/*
 ** The marks of constraint c over the whole sequence: "*" for a vehicle that
-** carries its option, else "-".  From the gathered bits when c is in the
-** group of m, else read from each vehicle.  0 / -1 (empty report).
+** carries its option, else "-".  From the photo of the sequence when it
+** holds c, or from the gathered bits when c is in the group of m, else read
+** from each vehicle.  0 / -1 (empty report).
 */
 static int mQuelto_ecrireMarques(EcrivainRapport &w, const InstancePb *instance, const MarquesRapport &m, int32_t c)
 {
     const int32_t n = instance->i_longFilm;
-    if (c >= m.premier && c < m.premier + m.nb) {
-        const int b = c - m.premier;
+    const uint32_t *mots = nullptr;  /* bit b of mots[j]: the vehicle at j carries the option */
+    int b = 0;
+    if (!mQuelto_optionDansPhoto(m.photo, c, m.nbPrio, &mots, &b)) {
+        mots = nullptr;
+        if (c >= m.premier && c < m.premier + m.nb) {
+            mots = m.bits;
+            b = c - m.premier;
+        }
+    }
+    if (mots != nullptr) {
         for (int32_t j = 0; j < n;) {
             char *p = mQuelto_reserver(w, 1);
             const size_t libre = QUELTO_TAMPON_RAPPORT - w.n;
             const int32_t nb = static_cast<size_t>(n - j) < libre ? n - j : static_cast<int32_t>(libre);
             /* '*' is '-' - 3: no branch, so that the compiler can work on many marks at once. */
-            const uint32_t *bits = m.bits + j;
+            const uint32_t *bits = mots + j;
             for (int32_t i = 0; i < nb; i++) p[i] = static_cast<char>('-' - 3 * static_cast<int>((bits[i] >> b) & 1u));
             w.n += static_cast<size_t>(nb);
             j += nb;
@@ -1789,19 +1817,74 @@ static int mQuelto_ecrireSequencesEcarts(EcrivainRapport &w, const InstancePb *i
                              ec->s_nomEcart, ec->i_numerateur, ec->i_denominateur, pr.i_vectNbViol[k], ec->d_ratio,
                              pr.d_vectPourcentVeh[k]);
         const int32_t c = pr.prio ? k : m.nbPrio + k;
-        if (m.bits != nullptr && c >= m.premier + m.nb && mQuelto_rassemblerMarques(instance, m, c) != 0) return -1;
+        const uint32_t *mots = nullptr;
+        int b = 0;
+        if (!mQuelto_optionDansPhoto(m.photo, c, m.nbPrio, &mots, &b) && m.bits != nullptr &&
+            c >= m.premier + m.nb && mQuelto_rassemblerMarques(instance, m, c) != 0)
+            return -1;
         if (mQuelto_ecrireMarques(w, instance, m, c) != 0) return -1;
     }
     return 0;
 }
 
+/* "(t)" for the colours t below 1000, padded to 8 bytes, with its length. */
+struct TableTeintes {
+    static constexpr int32_t NB = 1000;
+    char texte[NB][8];
+    uint8_t longueur[NB];
+    constexpr TableTeintes() : texte(), longueur()
+    {
+        for (int32_t t = 0; t < NB; t++) {
+            char chiffres[3] = {};
+            int k = 0;
+            for (int32_t u = t; k == 0 || u != 0; u /= 10) chiffres[k++] = static_cast<char>('0' + u % 10);
+            int l = 0;
+            texte[t][l++] = '(';
+            while (k > 0) texte[t][l++] = chiffres[--k];
+            texte[t][l++] = ')';
+            longueur[t] = static_cast<uint8_t>(l);
+        }
+    }
+};
+static constexpr TableTeintes QUELTO_TEINTES{};
+
+/* The paint colour sequence of the photo ph, a "*" before each colour change. */
+static void mQuelto_ecrireTeintesPhoto(EcrivainRapport &w, const InstancePb *instance, const PhotoSequenceEvaluee &ph)
+{
+    int32_t precedente = instance->i_teintePos_1;
+    const int32_t *teintes = ph.i_vectTeintes;
+    for (int32_t j = 0; j < ph.i_longFilm; j++) {
+        char *p = mQuelto_reserver(w, 16);
+        char *debut = p;
+        const int32_t teinte = teintes[j];
+        *p = '*';
+        p += teinte != precedente;
+        if (teinte >= 0 && teinte < TableTeintes::NB) {
+            memcpy(p, QUELTO_TEINTES.texte[teinte], 8);
+            p += QUELTO_TEINTES.longueur[teinte];
+        } else {
+            *p++ = '(';
+            p = mQuelto_ecrireEntier(p, teinte);
+            *p++ = ')';
+        }
+        w.n += static_cast<size_t>(p - debut);
+        precedente = teinte;
+    }
+}
+
 /*
-** The paint colour sequence, a "*" before each colour change.  The same walk
+** The paint colour sequence, a "*" before each colour change: from the
+** photo of m when there is one, else in a walk of the sequence, which also
 ** gathers the first group of m (when m is given).  0 / -1 (empty report).
 */
-static int mQuelto_ecrireSequenceTeintes(EcrivainRapport &w, const InstancePb *instance, MarquesRapport *m)
+static int mQuelto_ecrireSequenceTeintes(EcrivainRapport &w, const InstancePb *instance, MarquesRapport *m,
+                                         const PhotoSequenceEvaluee *photo)
 {
     mQuelto_ecrireTexte(w, "\n\nPaint color sequence (* = paint color change) : \n\n");
+    if (photo != nullptr) {
+        mQuelto_ecrireTeintesPhoto(w, instance, *photo);
+        return 0;
+    }
     if (m != nullptr) mQuelto_choisirGroupe(*m, 0);
     const bool rassembler = m != nullptr && m->nb > 0;
     const LIST *l = &instance->l_vehAOrdonnancer;
@@ -1891,7 +1974,7 @@ static int mQuelto_composerCorps(EcrivainRapport &w, InstancePb *instance, const
         mQuelto_ecrireChiffres(w, instance, ind);
     }
 
-    if (mQuelto_ecrireSequenceTeintes(w, instance, detail ? &m : nullptr) != 0) return -1;
+    if (mQuelto_ecrireSequenceTeintes(w, instance, detail ? &m : nullptr, m.photo) != 0) return -1;
 
     if (detail) {
         if (mQuelto_ecrireSequencesEcarts(w, instance, prio,
@@ -1922,9 +2005,13 @@ static int mQuelto_ecrireCorpsRapport(InstancePb *instance, FILE *f, const Indic
 {
     const bool detail = ind->i_flagLongMaxRafTeintesOk == 1 ||
                         (ind->i_flagLongMaxRafTeintesOk == 0 && ind->i_flagRapportComplet == 1);
-    MarquesRapport m{nullptr, instance->i_nbEcartsPrio, 0, 0, 0};
+    PhotoSequenceEvaluee photo{};
+    const bool avecPhoto = mQuelto_photoSequenceEvaluee(instance, ind, &photo);
+    MarquesRapport m{nullptr, instance->i_nbEcartsPrio, 0, 0, 0, avecPhoto ? &photo : nullptr};
     m.nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
-    if (detail && m.nbEcarts > 0 && instance->i_longFilm > 0)
+    const bool photoComplete = avecPhoto && photo.i_nbOptionsPrio == instance->i_nbEcartsPrio &&
+                               photo.i_nbOptionsNonPrio == instance->i_nbEcartsNonPrio;
+    if (detail && m.nbEcarts > 0 && instance->i_longFilm > 0 && !photoComplete)
         m.bits = static_cast<uint32_t *>(malloc(static_cast<size_t>(instance->i_longFilm) * sizeof(uint32_t)));
     EcrivainRapport &w = s_ecrivainRapport;
     w.f = f;

@@ -1284,55 +1284,261 @@ static int mQuelto_rassemblerOptions(const InstancePb *instance, bool prio, int3
 }
 
 /*
-** The installed sequence seen once, for one evaluation.  Each of the steps
-** of an evaluation would walk the sequence on its own, the ratio constraints
-** once per 32 of them; mQuelto_evaluerSequence walks it once and keeps, per
-** position, the colour and the option bits of the first 32 constraints of
-** each priority (4 to 12 bytes per vehicle, freed at the end of the
-** evaluation).  The steps walk the sequence themselves only for the
-** constraints past the 32nd of a priority, or when they are called on their
-** own.
+** The installed sequence seen once, for one evaluation and for the report
+** on it.  Each of the steps of an evaluation would walk the sequence on its
+** own, the ratio constraints once per 32 of them, and the report once more;
+** mQuelto_evaluerSequence takes one photo of it instead: per position, the
+** colour and the option bits of the first 32 constraints of each priority,
+** both priorities in one word when they have 32 constraints or fewer
+** together (the low priority bits then follow the high priority ones).  The
+** steps walk the sequence themselves only for the constraints past the 32nd
+** of a priority, or when they are called on their own.
+**
+** A sequence visits the vehicles in no order of memory, one far fetch per
+** vehicle; the photo reads them in rank order instead (the order of their
+** storage, which the processor fetches ahead) and writes each one's colour
+** and bits at its position, found in the inverse of the installed order.
+**
+** There is one photo, kept from one evaluation to the next with its arrays
+** (they grow, never shrink, and live until the process ends: memory touched
+** once is not paid for again).  It records what it was taken of: the
+** instance, the results record evaluated, the state of the list (storage,
+** primary index and installed order, length), the constraint counts and a
+** digest of the order itself.  The report on that record takes the photo only when all of them
+** still hold (mQuelto_photoSequenceEvaluee); an evaluation that fails or
+** takes no photo leaves none to take.
 */
 struct PhotoSequence {
+    /* The arrays, each with its capacity in positions. */
     int32_t *teintes = nullptr;                 /* by position: the colour */
-    uint32_t *options[2] = {nullptr, nullptr};  /* [1] high, [0] low priority: bit b for constraint b */
-    ~PhotoSequence()
-    {
-        free(teintes);
-        free(options[0]);
-        free(options[1]);
-    }
+    int32_t *positions = nullptr;               /* by rank: the position, while the photo is taken */
+    uint32_t *mots[2] = {nullptr, nullptr};     /* by position: option bits ([1] used first) */
+    int64_t capTeintes = 0, capPositions = 0, capMots[2] = {0, 0};
+    /* Per priority ([1] high, [0] low): its bits, their first bit, how many constraints. */
+    const uint32_t *options[2] = {nullptr, nullptr};
+    int decalage[2] = {0, 0};
+    int32_t nbOptions[2] = {0, 0};
+
+    /* What the photo shows; valide is false while there is none. */
+    bool valide = false;
+    const InstancePb *instance = nullptr;
+    const IndicateursSolution *indicateurs = nullptr;
+    const LIST *liste = nullptr;
+    LIST etatListe{};                           /* the list record when the photo was taken */
+    int32_t longFilm = 0, teintePos_1 = 0, nbEcarts[2] = {0, 0};
+    uint64_t empreinteOrdre = 0;                /* digest of the primary index */
+    IndicateursSolution resultats{};            /* the record as the evaluation left it */
 };
+static PhotoSequence s_photo;
+
+/* Make *tableau hold n entries of taille bytes; false when memory runs out (array kept). */
+static bool mQuelto_assurerPlaces(void **tableau, int64_t *capacite, int64_t n, size_t taille)
+{
+    if (n <= *capacite) return true;
+    if (static_cast<uint64_t>(n) > SIZE_MAX / taille) return false;
+    void *p = realloc(*tableau, static_cast<size_t>(n) * taille);
+    if (p == nullptr) return false;
+    *tableau = p;
+    *capacite = n;
+    return true;
+}
+
+/* The digest of the step i -> rank r of an order. */
+static uint64_t mQuelto_empreinte(uint64_t h, int32_t r)
+{
+    return (h ^ static_cast<uint32_t>(r)) * 0x100000001b3u;
+}
 
 /*
-** Take the photo of the installed sequence in one walk.  false, with nothing
-** reported, when memory is short or a position or a vehicle's flags cannot be
-** had: the steps then walk the sequence themselves and report what they meet.
+** Read the installed order of l (n positions): its digest into *empreinte
+** and, when positions is given, the position of each rank into it.  false
+** (nothing reported) when l has no active primary index of n positions,
+** when one does not give a rank below n, or, positions given, when a rank
+** comes twice (some position would be left without a vehicle).  The
+** primary index is read in
+** place, as list_element_trie reads it: while it is active and its array
+** exists, primaryIndex[0..count-1] are the ranks in the installed order
+** (list.h).
 */
-static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph)
+static bool mQuelto_lireOrdre(const LIST *l, int32_t n, int32_t *positions, uint64_t *empreinte)
 {
+    if (l->initMarker != LIST_MARQUEUR_INIT || !l->primaryActive || l->primaryIndex == nullptr || l->count != n)
+        return false;
+    const int32_t *ordre = l->primaryIndex;
+    if (positions != nullptr) memset(positions, 0xff, static_cast<size_t>(n) * sizeof(int32_t));
+    uint64_t h = 0xcbf29ce484222325u;
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t r = ordre[i];
+        if (r < 0 || r >= n) return false;
+        if (positions != nullptr) {
+            if (positions[r] != -1) return false;
+            positions[r] = i;
+        }
+        h = mQuelto_empreinte(h, r);
+    }
+    *empreinte = h;
+    return true;
+}
+
+/*
+** The option bits of flag arrays met while a photo is taken, by the array's
+** address: vehicles with the same options share their arrays (the reader
+** keeps one array per combination met), so most vehicles find theirs here
+** instead of testing each flag.  Valid for one pass over the vehicles with
+** one number of flags: nothing writes a flag meanwhile.
+*/
+struct MemoOptions {
+    static constexpr size_t TAILLE = 2048;
+    const int32_t *adresses[TAILLE];
+    uint32_t bits[TAILLE];
+};
+static MemoOptions s_memoOptions[2];
+
+/* The bits of the nb flags of drapeaux (see mQuelto_bitsOptions), through memo. */
+static inline uint32_t mQuelto_bitsMemo(MemoOptions &memo, const int32_t *drapeaux, int32_t nb)
+{
+    const size_t i = (reinterpret_cast<uintptr_t>(drapeaux) / sizeof(int32_t)) % MemoOptions::TAILLE;
+    if (memo.adresses[i] != drapeaux) {
+        memo.adresses[i] = drapeaux;
+        memo.bits[i] = mQuelto_bitsOptions(drapeaux, 0, nb);
+    }
+    return memo.bits[i];
+}
+
+/* Lay out the option bits of ph for nbP and nbNP constraints (at most 32 each) over n positions. */
+static bool mQuelto_preparerMots(PhotoSequence &ph, int32_t nbP, int32_t nbNP, int64_t n)
+{
+    ph.nbOptions[1] = nbP;
+    ph.nbOptions[0] = nbNP;
+    const bool unMot = nbP + nbNP <= QUELTO_ECARTS_PAR_PASSE;
+    if (nbP + nbNP > 0 && !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.mots[1]), &ph.capMots[1], n,
+                                                 sizeof(uint32_t)))
+        return false;
+    if (!unMot && !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.mots[0]), &ph.capMots[0], n, sizeof(uint32_t)))
+        return false;
+    ph.options[1] = nbP > 0 ? ph.mots[1] : nullptr;
+    ph.decalage[1] = 0;
+    ph.options[0] = nbNP > 0 ? (unMot ? ph.mots[1] : ph.mots[0]) : nullptr;
+    ph.decalage[0] = unMot ? nbP : 0;
+    return true;
+}
+
+/*
+** Take the photo of the installed sequence for an evaluation (its key is
+** completed by mQuelto_validerPhoto when the evaluation succeeds).  With
+** noterAbsents, ph.positions[r] is left at -1 for the vehicles of rank r
+** that the candidate did not place (i_rangSeqCandidat -1), since the
+** vehicles are read in rank order anyway.  false, with nothing reported,
+** when memory is short or a position, a vehicle or a vehicle's flags cannot
+** be had: the steps then walk the sequence themselves and report what they
+** meet.
+*/
+static bool mQuelto_photographier(const InstancePb *instance, PhotoSequence &ph, bool noterAbsents)
+{
+    ph.valide = false;
     const int32_t n = instance->i_longFilm;
     const int32_t nbP = instance->i_nbEcartsPrio < QUELTO_ECARTS_PAR_PASSE ? instance->i_nbEcartsPrio
                                                                           : QUELTO_ECARTS_PAR_PASSE;
     const int32_t nbNP = instance->i_nbEcartsNonPrio < QUELTO_ECARTS_PAR_PASSE ? instance->i_nbEcartsNonPrio
                                                                               : QUELTO_ECARTS_PAR_PASSE;
-    if (n < 0) return false;
-    ph.teintes = static_cast<int32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(int32_t)));
-    if (nbP > 0) ph.options[1] = static_cast<uint32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
-    if (nbNP > 0) ph.options[0] = static_cast<uint32_t *>(malloc((static_cast<size_t>(n) + 1) * sizeof(uint32_t)));
-    if (ph.teintes == nullptr || (nbP > 0 && ph.options[1] == nullptr) || (nbNP > 0 && ph.options[0] == nullptr))
-        return false;
     const LIST *l = &instance->l_vehAOrdonnancer;
-    for (int32_t i = 0; i < n; i++) {
-        mQuelto_anticiperVehicule(l, i, n, nbP + nbNP > 0);
-        const Vehicule *v = static_cast<const Vehicule *>(list_element_trie(l, i));
+    const int64_t places = static_cast<int64_t>(n) + 1;
+    if (n < 0 || l->initMarker != LIST_MARQUEUR_INIT || l->count != n || nbP < 0 || nbNP < 0 ||
+        !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.teintes), &ph.capTeintes, places, sizeof(int32_t)) ||
+        !mQuelto_assurerPlaces(reinterpret_cast<void **>(&ph.positions), &ph.capPositions, places, sizeof(int32_t)) ||
+        !mQuelto_preparerMots(ph, nbP, nbNP, places))
+        return false;
+    if (!mQuelto_lireOrdre(l, n, ph.positions, &ph.empreinteOrdre)) return false;
+    for (MemoOptions &memo : s_memoOptions)
+        for (const int32_t *&adresse : memo.adresses) adresse = nullptr;
+    uint32_t *motsP = ph.mots[1];
+    uint32_t *motsNP = ph.options[0] == ph.mots[0] ? ph.mots[0] : nullptr;
+    const int decalageNP = ph.decalage[0];
+    for (int32_t r = 0; r < n; r++) {
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, r));
         if (v == nullptr || (nbP > 0 && v->i_vectBoolEcPrio == nullptr) ||
             (nbNP > 0 && v->i_vectBoolEcNonPrio == nullptr))
             return false;
+        const int32_t i = ph.positions[r];
+        if (noterAbsents && v->i_rangSeqCandidat == -1) ph.positions[r] = -1;
         ph.teintes[i] = v->i_teinte;
-        if (nbP > 0) ph.options[1][i] = mQuelto_bitsOptions(v->i_vectBoolEcPrio, 0, nbP);
-        if (nbNP > 0) ph.options[0][i] = mQuelto_bitsOptions(v->i_vectBoolEcNonPrio, 0, nbNP);
+        const uint32_t bitsP = nbP > 0 ? mQuelto_bitsMemo(s_memoOptions[1], v->i_vectBoolEcPrio, nbP) : 0;
+        const uint32_t bitsNP = nbNP > 0 ? mQuelto_bitsMemo(s_memoOptions[0], v->i_vectBoolEcNonPrio, nbNP) : 0;
+        if (motsNP != nullptr) {
+            motsP[i] = bitsP;
+            motsNP[i] = bitsNP;
+        } else if (motsP != nullptr) {
+            motsP[i] = nbNP > 0 ? bitsP | (bitsNP << decalageNP) : bitsP;
+        }
     }
+    ph.instance = instance;
+    ph.liste = l;
+    ph.etatListe = *l;
+    ph.longFilm = n;
+    ph.teintePos_1 = instance->i_teintePos_1;
+    ph.nbEcarts[1] = instance->i_nbEcartsPrio;
+    ph.nbEcarts[0] = instance->i_nbEcartsNonPrio;
+    return true;
+}
+
+/* The fields of a list record that decide its sequence: equal for the same storage, order and length. */
+static bool mQuelto_memeEtatListe(const LIST &a, const LIST &b)
+{
+    return a.initMarker == b.initMarker && a.elementSize == b.elementSize && a.count == b.count &&
+           a.capacity == b.capacity && a.blocks == b.blocks && a.nbBlocks == b.nbBlocks &&
+           a.blockOf == b.blockOf && a.primaryIndex == b.primaryIndex && a.primaryActive == b.primaryActive &&
+           a.primarySorted == b.primarySorted && a.fcmp == b.fcmp;
+}
+
+/* The figures of two results records are the same (names aside). */
+static bool mQuelto_memesResultats(const IndicateursSolution &a, const IndicateursSolution &b)
+{
+    return a.i_flagRapportComplet == b.i_flagRapportComplet && a.i_nbPurges == b.i_nbPurges &&
+           memcmp(&a.d_longMoyRafales, &b.d_longMoyRafales, sizeof(double)) == 0 &&
+           a.i_flagLongMaxRafTeintesOk == b.i_flagLongMaxRafTeintesOk &&
+           a.i_teinteRafaleTropLongue == b.i_teinteRafaleTropLongue &&
+           a.i_longRafaleTropLongue == b.i_longRafaleTropLongue && a.i_vectNbViolEcPrio == b.i_vectNbViolEcPrio &&
+           a.i_vectNbViolEcNonPrio == b.i_vectNbViolEcNonPrio && a.i_nbViolEcPrio == b.i_nbViolEcPrio &&
+           a.i_nbViolEcNonPrio == b.i_nbViolEcNonPrio && memcmp(&a.d_note, &b.d_note, sizeof(double)) == 0;
+}
+
+/* Make the photo taken for indicateurs available to the report on it. */
+static void mQuelto_validerPhoto(PhotoSequence &ph, const IndicateursSolution *indicateurs)
+{
+    ph.indicateurs = indicateurs;
+    ph.resultats = *indicateurs;
+    ph.valide = true;
+}
+
+/*
+** The photo of the sequence evaluated last into indicateurs, when the
+** instance's list still holds that sequence: same instance, same record
+** with the figures the evaluation gave it, same list storage, primary index
+** and installed order, and the same ranks position by position (read again
+** from the primary index).  The vehicles themselves are not read again: a
+** report prints the sequence that was evaluated, and nothing changes a
+** vehicle between the two.  false (nothing reported) otherwise.
+*/
+bool mQuelto_photoSequenceEvaluee(const InstancePb *instance, const IndicateursSolution *indicateurs,
+                                  PhotoSequenceEvaluee *photo)
+{
+    const PhotoSequence &ph = s_photo;
+    if (!ph.valide || instance == nullptr || indicateurs == nullptr || photo == nullptr || ph.instance != instance ||
+        ph.indicateurs != indicateurs || ph.liste != &instance->l_vehAOrdonnancer ||
+        !mQuelto_memeEtatListe(ph.etatListe, instance->l_vehAOrdonnancer) || ph.longFilm != instance->i_longFilm ||
+        ph.teintePos_1 != instance->i_teintePos_1 || ph.nbEcarts[1] != instance->i_nbEcartsPrio ||
+        ph.nbEcarts[0] != instance->i_nbEcartsNonPrio || !mQuelto_memesResultats(ph.resultats, *indicateurs))
+        return false;
+    uint64_t empreinte = 0;
+    if (!mQuelto_lireOrdre(ph.liste, ph.longFilm, nullptr, &empreinte) || empreinte != ph.empreinteOrdre) return false;
+    photo->i_longFilm = ph.longFilm;
+    photo->i_vectTeintes = ph.teintes;
+    photo->i_vectOptionsPrio = ph.options[1];
+    photo->i_decalagePrio = ph.decalage[1];
+    photo->i_nbOptionsPrio = ph.nbOptions[1];
+    photo->i_vectOptionsNonPrio = ph.options[0];
+    photo->i_decalageNonPrio = ph.decalage[0];
+    photo->i_nbOptionsNonPrio = ph.nbOptions[0];
     return true;
 }
 
@@ -1408,17 +1614,139 @@ static int mQuelto_violFenetresChevauchantes(const InstancePb *instance, bool pr
 }
 
 /*
+** Day-D windows of up to 32 constraints at once.  Constraint j of a group
+** has its option at bit j of the words W[0..N-1] (after the shift given)
+** and is a lane of 8-bit counters: at start i its counter holds the count
+** of the window i..i+q-1 (cut at the end of day D), its excess is the
+** counter minus min(counter, p), and from one start to the next the counter
+** takes the bit of position i+q and drops that of position i.  The bits
+** entering each lane are gathered first, for a stretch of positions at a
+** time, one pass per distinct q.  Every start 0..N-1 is counted: a window
+** starting at N-p or later holds at most p vehicles and exceeds by 0, so this
+** is the sum of mQuelto_violFenetresJourJ.  Only for 0 <= p and 1 <= q <=
+** QUELTO_Q_MAX_VOIES (counters stay below 256); other constraints are no
+** lane.
+*/
+static constexpr int64_t QUELTO_Q_MAX_VOIES = 254;
+static constexpr int QUELTO_NB_VOIES = 32;
+
+typedef uint8_t VoiesOctets __attribute__((vector_size(16)));
+typedef uint16_t VoiesCompteurs __attribute__((vector_size(32)));
+typedef uint64_t VoiesMots __attribute__((vector_size(16)));
+
+/* The 8 bits of o as 8 bytes of 0 or 1 (bit b into byte b). */
+struct TableOctets {
+    uint64_t v[256];
+    constexpr TableOctets() : v()
+    {
+        for (int o = 0; o < 256; o++)
+            for (int b = 0; b < 8; b++)
+                if ((o >> b) & 1) v[o] |= uint64_t{1} << (8 * b);
+    }
+};
+static constexpr TableOctets QUELTO_OCTETS{};
+
+/* Bits 16h..16h+15 of m as 16 lanes of 0 or 1. */
+static inline VoiesOctets mQuelto_voies(uint32_t m, int h)
+{
+    const uint32_t s = m >> (16 * h);
+    VoiesMots x = {QUELTO_OCTETS.v[s & 0xff], QUELTO_OCTETS.v[(s >> 8) & 0xff]};
+    return reinterpret_cast<VoiesOctets &>(x);
+}
+
+struct VoiesFenetres {
+    int nb = 0;                                /* lanes 0..nb-1 */
+    uint32_t actives = 0;                      /* bit j: lane j counts */
+    int64_t p[QUELTO_NB_VOIES] = {}, q[QUELTO_NB_VOIES] = {};
+    int64_t viol[QUELTO_NB_VOIES] = {};        /* the result per lane */
+};
+
+/* The day-D violations of the lanes of v over W[0..n-1] (see above) into v.viol. */
+static void mQuelto_violJourJParVoies(const uint32_t *W, int64_t n, int decalage, VoiesFenetres &v)
+{
+    constexpr int64_t TRONCON = 2048;
+    const int nbMoities = v.nb > 16 ? 2 : 1;
+    VoiesOctets cnt[2] = {}, plafond[2] = {};
+    uint8_t c0[QUELTO_NB_VOIES] = {}, pl[QUELTO_NB_VOIES];
+    for (int j = 0; j < QUELTO_NB_VOIES; j++) {
+        pl[j] = 255;
+        v.viol[j] = 0;
+        if (!((v.actives >> j) & 1)) continue;
+        pl[j] = static_cast<uint8_t>(v.p[j] < 255 ? v.p[j] : 255);
+        for (int64_t t = 0; t < v.q[j] && t < n; t++)
+            c0[j] = static_cast<uint8_t>(c0[j] + ((W[t] >> (decalage + j)) & 1));
+    }
+    memcpy(cnt, c0, sizeof cnt);
+    memcpy(plafond, pl, sizeof plafond);
+    uint32_t entrants[TRONCON];
+    int64_t sommes[QUELTO_NB_VOIES] = {};
+    for (int64_t i0 = 0; i0 < n; i0 += TRONCON) {
+        const int64_t lon = n - i0 < TRONCON ? n - i0 : TRONCON;
+        /* entrants[t], lane j: the bit of position i0 + t + q_j. */
+        for (int64_t t = 0; t < lon; t++) entrants[t] = 0;
+        uint32_t restantes = v.actives;
+        while (restantes != 0) {
+            const int64_t q = v.q[__builtin_ctz(restantes)];
+            uint32_t masque = 0;
+            for (int j = 0; j < v.nb; j++)
+                if (((restantes >> j) & 1) && v.q[j] == q) masque |= 1u << j;
+            restantes &= ~masque;
+            /* Positions past the end of day D bring nothing. */
+            const int64_t dansJour = n - i0 - q < lon ? (n - i0 - q > 0 ? n - i0 - q : 0) : lon;
+            for (int64_t t = 0; t < dansJour; t++)
+                entrants[t] |= static_cast<uint32_t>(W[i0 + t + q] >> decalage) & masque;
+        }
+        for (int64_t t0 = 0; t0 < lon; t0 += 256) {
+            const int64_t fin = lon - t0 < 256 ? lon : t0 + 256;
+            VoiesCompteurs acc[2] = {};
+            for (int64_t t = t0; t < fin; t++) {
+                const uint32_t sortants = static_cast<uint32_t>(W[i0 + t] >> decalage) & v.actives;
+                for (int h = 0; h < nbMoities; h++) {
+                    const VoiesOctets c = cnt[h];
+                    const VoiesOctets m = c < plafond[h] ? c : plafond[h];
+                    acc[h] += __builtin_convertvector(c - m, VoiesCompteurs);
+                    cnt[h] = c + mQuelto_voies(entrants[t], h) - mQuelto_voies(sortants, h);
+                }
+            }
+            for (int h = 0; h < nbMoities; h++)
+                for (int j = 0; j < 16; j++) sommes[16 * h + j] += acc[h][j];
+        }
+    }
+    for (int j = 0; j < QUELTO_NB_VOIES; j++) v.viol[j] = sommes[j];
+}
+
+/*
+** The lanes of the first constraints of list l (at most 32) whose bits are
+** in a photo: fetched once, without reporting a constraint that cannot be
+** had (the count of the constraints reports it in its turn).
+*/
+static void mQuelto_preparerVoies(const LIST *l, int32_t nbEcarts, VoiesFenetres &v)
+{
+    v.nb = nbEcarts < QUELTO_NB_VOIES ? nbEcarts : QUELTO_NB_VOIES;
+    v.actives = 0;
+    for (int j = 0; j < v.nb; j++) {
+        const EcartCritere *e = static_cast<const EcartCritere *>(list_element(l, j));
+        if (e == nullptr) break;
+        v.p[j] = e->i_numerateur;
+        v.q[j] = e->i_denominateur;
+        if (v.p[j] >= 0 && v.q[j] >= 1 && v.q[j] <= QUELTO_Q_MAX_VOIES) v.actives |= 1u << j;
+    }
+}
+
+/*
 ** Violations of every constraint of one priority into the record's array
 ** and total, constraint after constraint.  The options of the first 32
-** constraints are those of photo when given; otherwise, and for the next
-** groups of 32, they are gathered from the sequence into a temporary array
-** of N words.  Each constraint's windows are counted with running sums: O(N)
-** per constraint.  0, or -1 on an internal error (entries already written
-** stay; the failing constraint's entry holds the windows counted before the
-** failure).
+** constraints are those of photo when given (constraint k at bit
+** decalage + k of its words); otherwise, and for the next groups of 32,
+** they are gathered from the sequence into a temporary array of N words.
+** The day-D windows of the photo's constraints are counted beforehand, all
+** in one pass (mQuelto_violJourJParVoies); the other windows with running
+** sums, O(N) per constraint.  0, or -1 on an internal error (entries already
+** written stay; the failing constraint's entry holds the windows counted
+** before the failure).
 */
 static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolution *indicateurs, bool prio,
-                                        const uint32_t *photo)
+                                        const uint32_t *photo, int decalage)
 {
     if (instance == nullptr || indicateurs == nullptr) {
         QUELTO_ERREUR_INTERNE();
@@ -1440,6 +1768,11 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
         }
     }
     const uint32_t *options = photo;
+    VoiesFenetres voies;
+    if (photo != nullptr) {
+        mQuelto_preparerVoies(l, nbEcarts, voies);
+        mQuelto_violJourJParVoies(photo, instance->i_longFilm, decalage, voies);
+    }
     int rc = 0;
     int64_t total = 0;
     for (int32_t k = 0; k < nbEcarts && rc == 0; k++) {
@@ -1449,16 +1782,20 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
             rc = -1;
             break;
         }
-        const int b = k % QUELTO_ECARTS_PAR_PASSE;
-        if (b == 0 && (k > 0 || photo == nullptr)) {
+        if (k % QUELTO_ECARTS_PAR_PASSE == 0 && (k > 0 || photo == nullptr)) {
             const int32_t nb = nbEcarts - k < QUELTO_ECARTS_PAR_PASSE ? nbEcarts - k : QUELTO_ECARTS_PAR_PASSE;
             rc = mQuelto_rassemblerOptions(instance, prio, k, nb, rassemblees);
             if (rc != 0) break;
             options = rassemblees;
         }
+        /* Bit k of the photo (after its first bit), or of the group gathered. */
+        const int b = options == rassemblees ? k % QUELTO_ECARTS_PAR_PASSE : decalage + k;
         int64_t viol = 0;
         vectViol[k] = 0;
-        mQuelto_violFenetresJourJ(instance, options, b, e->i_numerateur, e->i_denominateur, &viol);
+        if (options == photo && k < voies.nb && ((voies.actives >> k) & 1))
+            viol = voies.viol[k];
+        else
+            mQuelto_violFenetresJourJ(instance, options, b, e->i_numerateur, e->i_denominateur, &viol);
         rc = mQuelto_violFenetresChevauchantes(instance, prio, k, options, b, e->i_numerateur, e->i_denominateur,
                                                &viol);
         vectViol[k] = mQuelto_saturer(viol);
@@ -1476,13 +1813,13 @@ static int mQuelto_calculerNbViolEcarts(InstancePb *instance, IndicateursSolutio
 /* Violations of the high priority constraints.  0 or -1. */
 int mQuelto_calculerNbViolEcartsPrio(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    return mQuelto_calculerNbViolEcarts(instance, indicateurs, true, nullptr);
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, true, nullptr, 0);
 }
 
 /* Violations of the low priority constraints.  0 or -1. */
 int mQuelto_calculerNbViolEcartsNonPrio(InstancePb *instance, IndicateursSolution *indicateurs)
 {
-    return mQuelto_calculerNbViolEcarts(instance, indicateurs, false, nullptr);
+    return mQuelto_calculerNbViolEcarts(instance, indicateurs, false, nullptr, 0);
 }
 
 /* ------------------------------------------------------------------------ */
@@ -1594,19 +1931,21 @@ int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicate
 /* ------------------------------------------------------------------------ */
 
 /*
-** The four steps then the mark, on the sequence installed on day D, from one
-** photo of the sequence when it can be taken.  A failed step gets a second
-** internal error here.  0 or -1.
+** The four steps then the mark, on the sequence installed on day D, from
+** the photo s_photo when photo is true (taken just before); once they all
+** succeeded, the photo is left for the report on indicateurs.  A failed step
+** gets a second internal error here.  0 or -1.
 */
-static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs)
+static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *indicateurs, bool photo)
 {
-    PhotoSequence ph;
-    const bool photo = mQuelto_photographier(instance, ph);
-    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr) != 0) {
+    PhotoSequence &ph = s_photo;
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, true, photo ? ph.options[1] : nullptr,
+                                     ph.decalage[1]) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, false, photo ? ph.options[0] : nullptr) != 0) {
+    if (mQuelto_calculerNbViolEcarts(instance, indicateurs, false, photo ? ph.options[0] : nullptr,
+                                     ph.decalage[0]) != 0) {
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
@@ -1621,6 +1960,7 @@ static int mQuelto_evaluerSequence(InstancePb *instance, IndicateursSolution *in
     indicateurs->d_note = (indicateurs->i_nbViolEcPrio * instance->d_poidsEcPrio +
                            indicateurs->i_nbViolEcNonPrio * instance->d_poidsEcNonPrio) +
                           indicateurs->i_nbPurges * instance->d_poidsPurges;
+    if (photo) mQuelto_validerPhoto(ph, indicateurs);
     return 0;
 }
 
@@ -1631,13 +1971,28 @@ int Quelto_calculerIndicateursSurSeqInitiale(InstancePb *instance)
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
-    return mQuelto_evaluerSequence(instance, &instance->indicateursSeqInitiale);
+    const bool photo = mQuelto_photographier(instance, s_photo, false);
+    return mQuelto_evaluerSequence(instance, &instance->indicateursSeqInitiale, photo);
+}
+
+/* Warn (trace log, then standard output) that the vehicle v is absent from the candidate's solution. */
+static void mQuelto_signalerAbsent(const Vehicule *v)
+{
+    char msg[QUELTO_LONG_MSG];
+    snprintf(msg, sizeof msg,
+             "\nS_MSG_ERR_0026 : Quelto_calculerIndicateursSurNumSeqCalcule : le vehicule d'identifiant %s est absent de la solution !!\n",
+             v->s_ident);
+    mQuelto_tracer(msg);
+    fputs(msg, stdout);
+    fflush(stdout);
 }
 
 /*
 ** Warn (trace log, then standard output) about every day-D vehicle, in rank
 ** order, that the candidate left unplaced, then evaluate the installed
-** sequence into indicateurs.  Unplaced vehicles are no failure.  0 or -1.
+** sequence into indicateurs.  Unplaced vehicles are no failure.  The photo
+** of the sequence, taken first (it writes nothing), has noted them; without
+** a photo the vehicles are read again.  0 or -1.
 */
 int Quelto_calculerIndicateursSurNumSeqCalcule(InstancePb *instance, IndicateursSolution *indicateurs)
 {
@@ -1645,20 +2000,15 @@ int Quelto_calculerIndicateursSurNumSeqCalcule(InstancePb *instance, Indicateurs
         QUELTO_ERREUR_INTERNE();
         return -1;
     }
+    const bool photo = mQuelto_photographier(instance, s_photo, true);
     for (int32_t r = 0; r < instance->i_longFilm; r++) {
+        if (photo && s_photo.positions[r] != -1) continue;
         const Vehicule *v = static_cast<const Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
         if (v == nullptr) {
             QUELTO_ERREUR_INTERNE();
             return -1;
         }
-        if (v->i_rangSeqCandidat != -1) continue;
-        char msg[QUELTO_LONG_MSG];
-        snprintf(msg, sizeof msg,
-                 "\nS_MSG_ERR_0026 : Quelto_calculerIndicateursSurNumSeqCalcule : le vehicule d'identifiant %s est absent de la solution !!\n",
-                 v->s_ident);
-        mQuelto_tracer(msg);
-        fputs(msg, stdout);
-        fflush(stdout);
+        if (v->i_rangSeqCandidat == -1) mQuelto_signalerAbsent(v);
     }
-    return mQuelto_evaluerSequence(instance, indicateurs);
+    return mQuelto_evaluerSequence(instance, indicateurs, photo);
 }

@@ -29,6 +29,26 @@ int mQuelto_calculerNbViolEcartsNonPrio(InstancePb *instance, IndicateursSolutio
 int mQuelto_verifierLongMaxRafTeintes(InstancePb *instance, IndicateursSolution *indicateurs);
 int mQuelto_calculerNbPurges(InstancePb *instance, IndicateursSolution *indicateurs);
 
+/*
+** The sequence evaluated last, as the evaluation saw it, by position: the
+** colour, and bit b set when the vehicle carries the option of constraint b
+** of a priority (b below i_nbOptions...: at most the first 32 constraints).
+** mQuelto_photoSequenceEvaluee gives it only for the record that evaluation
+** filled and while the list still holds that sequence; false otherwise.
+*/
+struct PhotoSequenceEvaluee {
+    int32_t i_longFilm;
+    const int32_t *i_vectTeintes;
+    const uint32_t *i_vectOptionsPrio;          /* constraint b at bit i_decalagePrio + b */
+    int i_decalagePrio;
+    int32_t i_nbOptionsPrio;
+    const uint32_t *i_vectOptionsNonPrio;       /* constraint b at bit i_decalageNonPrio + b */
+    int i_decalageNonPrio;
+    int32_t i_nbOptionsNonPrio;
+};
+bool mQuelto_photoSequenceEvaluee(const InstancePb *instance, const IndicateursSolution *indicateurs,
+                                  PhotoSequenceEvaluee *photo);
+
 /* Vehicle comparators (negative, 0, positive as a comes before, with, after b). */
 int mQuelto_comparerVehTeinte(const void *a, const void *b);
 int mQuelto_comparerVehEcarts(const void *a, const void *b);
