@@ -551,8 +551,9 @@ TEST_F(GesDonnees, PreparationSansTriCommeAvecTri)
         std::vector<int> teintes;
         const int teinteFigee = 1 + static_cast<int>(gen() % 4);
         for (Constructeur *c : {&a, &b}) {
-            c->objectifs(codes).fige(1, teinteFigee);
+            c->objectifs(codes);
             for (int k = 0; k < nbP + nbNP; k++) c->ecart(k < nbP, 1, 2);
+            c->fige(1, teinteFigee);
             c->inst->i_longMaxRafTeintes = limite;
         }
         for (int i = 0; i < n; i++) {
