@@ -1137,11 +1137,6 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 ** is searched with list_bsearch itself, at once.  It lives while the
 ** solution file is read.
 */
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-#include <cerrno>
-
 struct PlaceIdent {
     uint32_t etiquette;   /* high 32 bits of the identifier's hash */
     int32_t rang;         /* rank of the vehicle, -1 for a free place */
@@ -1176,27 +1171,6 @@ static uint64_t mQuelto_hacherIdent(const char *ident, size_t longueur)
 static uint64_t mQuelto_hacherIdentVeh(const Vehicule *v)
 {
     return mQuelto_hacherIdent(v->s_ident, strnlen(v->s_ident, QUELTO_LONG_IDENT + 1));
-}
-
-/*
-** Ask for large pages behind the table before it is first written: its
-** places are read in no order, one per line of the file, and with small
-** pages each read would also miss the address translation.
-*/
-static void mQuelto_conseillerGrandesPages(void *p, size_t octets)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    constexpr uintptr_t GRANDE_PAGE = uintptr_t{1} << 21;
-    const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + GRANDE_PAGE - 1) & ~(GRANDE_PAGE - 1);
-    const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(GRANDE_PAGE - 1);
-    if (fin <= debut) return;
-    const int errnoAvant = errno;
-    madvise(reinterpret_cast<void *>(debut), fin - debut, MADV_HUGEPAGE);
-    errno = errnoAvant;
-#else
-    (void)p;
-    (void)octets;
-#endif
 }
 
 /* Give up the table (the lines then go to list_bsearch). */
@@ -1270,7 +1244,8 @@ static void mQuelto_construireTableIdents(const InstancePb *instance)
     TableIdents t;
     t.places = static_cast<PlaceIdent *>(malloc(nbPlaces * sizeof(PlaceIdent)));
     if (t.places == nullptr) return;
-    mQuelto_conseillerGrandesPages(t.places, nbPlaces * sizeof(PlaceIdent));
+    /* Its places are read in no order, one per line: large pages spare the address translations. */
+    conseillerGrandesPages(t.places, nbPlaces * sizeof(PlaceIdent));
     memset(t.places, 0xff, nbPlaces * sizeof(PlaceIdent));
     t.masque = nbPlaces - 1;
     t.liste = l;

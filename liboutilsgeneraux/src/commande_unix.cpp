@@ -16,11 +16,14 @@
 #include <limits.h>
 #include <sys/stat.h>
 #if defined(__linux__)
+#include <malloc.h>
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 /*
@@ -76,7 +79,7 @@ void conseillerGrandesPages(void *p, size_t octets)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr uintptr_t GRANDE_PAGE = uintptr_t{1} << 21;
-    if (p == nullptr || octets < 2 * GRANDE_PAGE) return;
+    if (p == nullptr || octets < GRANDE_PAGE) return;
     const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + GRANDE_PAGE - 1) & ~(GRANDE_PAGE - 1);
     const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(GRANDE_PAGE - 1);
     if (fin <= debut) return;
@@ -86,5 +89,26 @@ void conseillerGrandesPages(void *p, size_t octets)
 #else
     (void)p;
     (void)octets;
+#endif
+}
+
+void preparerTasPourGrandsTableaux()
+{
+#if defined(__linux__) && defined(M_MMAP_THRESHOLD) && defined(MADV_HUGEPAGE)
+    constexpr int SEUIL_MMAP = 32 << 20, PAS_TAS = 256 << 20;
+    mallopt(M_MMAP_THRESHOLD, SEUIL_MMAP);
+    mallopt(M_TRIM_THRESHOLD, 2 * PAS_TAS);
+    mallopt(M_TOP_PAD, PAS_TAS);
+    /* A first block larger than what is left makes the heap grow by a step; all of it is then advised. */
+    void *premier = malloc(1 << 20);
+    if (premier == nullptr) return;
+    const int errnoAvant = errno;
+    void *fin = sbrk(0);
+    errno = errnoAvant;
+    /* Only when the block does lie in the heap just grown (an allocator of its own, a checker's, may not). */
+    const char *debutBloc = static_cast<char *>(premier), *finTas = static_cast<char *>(fin);
+    if (fin != reinterpret_cast<void *>(-1) && finTas > debutBloc && finTas - debutBloc <= 2 * PAS_TAS)
+        conseillerGrandesPages(premier, static_cast<size_t>(finTas - debutBloc));
+    free(premier);
 #endif
 }

@@ -26,9 +26,18 @@ bool estFluxLisible(FILE *fp);
 ** several megabytes that is filled once and then read in every order costs
 ** less so: with small pages both its first writes (one fault per 4 KiB) and
 ** its reads (an address translation missed per element) cost more than its
-** data.  Blocks under 4 MiB are left alone; a refusal changes nothing, and
-** errno is kept.
+** data.  Only the whole 2 MiB pages inside the block are advised; a refusal
+** changes nothing, and errno is kept.
 */
 void conseillerGrandesPages(void *p, size_t octets);
+
+/*
+** Set the process's allocator for a program that allocates and frees large
+** work arrays: blocks up to 32 MiB come from the heap, freed memory stays in
+** the process for the next block, and the heap grows by steps of 256 MiB of
+** address space (memory is taken only when written), which are advised to
+** large pages.  For a program's start; a refusal changes nothing.
+*/
+void preparerTasPourGrandsTableaux();
 
 #endif

@@ -37,11 +37,8 @@
 #include <utility>
 #include <vector>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "applierrno.h"
+#include "commande_unix.h"
 #include "traces.h"
 
 /* ---------------------------------------------------------------------------
@@ -107,32 +104,6 @@ static void *list_realloc_tableau(void *p, size_t nb, size_t taille)
 }
 
 /*
-** Ask the system to back the whole 2 MiB pages inside a large block with
-** large pages, before the block is first written.  A list of a million
-** records is written once and then walked in every order: with small pages
-** both the first writes (one fault per 4 KiB) and the walks (one address
-** translation missed per element) cost more than the records' own data.
-** Only where the system offers it; a refusal changes nothing.
-*/
-static constexpr uintptr_t LIST_GRANDE_PAGE = uintptr_t{1} << 21;
-
-static void list_conseiller_grandes_pages(void *p, size_t octets)
-{
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (octets < 2 * LIST_GRANDE_PAGE) return;
-    const uintptr_t debut = (reinterpret_cast<uintptr_t>(p) + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1);
-    const uintptr_t fin = (reinterpret_cast<uintptr_t>(p) + octets) & ~(LIST_GRANDE_PAGE - 1);
-    if (fin <= debut) return;
-    const int errnoAvant = errno;
-    madvise(reinterpret_cast<void *>(debut), fin - debut, MADV_HUGEPAGE);
-    errno = errnoAvant;
-#else
-    (void)p;
-    (void)octets;
-#endif
-}
-
-/*
 ** Enlarge (or create) array tab to nb entries, keeping its content.  On
 ** failure tab is left as it was (still valid) and false is returned.
 */
@@ -142,7 +113,7 @@ static bool list_agrandir(T *&tab, size_t nb)
     void *p = list_realloc_tableau(tab, nb, sizeof(T));
     if (p == nullptr) return false;
     tab = static_cast<T *>(p);
-    list_conseiller_grandes_pages(p, nb * sizeof(T));
+    conseillerGrandesPages(p, nb * sizeof(T));
     return true;
 }
 
@@ -150,11 +121,11 @@ static bool list_agrandir(T *&tab, size_t nb)
 ** Element storage.  A block is written once, slot after slot, and never
 ** freed, so where its first writes fall decides most of its cost: a fault
 ** per 4 KiB page costs more than the records written there.  A block of at
-** least LIST_BLOC_SEUL bytes gets an allocation of its own, started on a
-** 2 MiB boundary and advised whole to large pages (one fault per 2 MiB); a
-** smaller one is carved from a shared zone laid out the same way, so that
-** the first blocks of every list (1, 2, 4, ... slots) share large pages too.
-** Unwritten parts of an allocation cost address space only.
+** least LIST_BLOC_SEUL bytes gets an allocation of its own, advised to large
+** pages (one fault per 2 MiB); a smaller one is carved from a shared zone
+** allocated the same way, so that the first blocks of every list (1, 2, 4,
+** ... slots) share pages too.  Unwritten parts of an allocation cost address
+** space only.
 */
 static constexpr size_t LIST_BLOC_SEUL = size_t{1} << 20;
 static constexpr size_t LIST_ZONE = size_t{4} << 20;
@@ -164,46 +135,22 @@ static constexpr size_t LIST_ALIGNEMENT_SLOT = alignof(std::max_align_t);
 static char *s_zone = nullptr;
 static size_t s_zoneLibre = 0;
 
-/*
-** Where a block starts past its 2 MiB boundary: 16 bytes, as a block from
-** malloc would.  The records of this system were laid out and measured that
-** way; right at the boundary, the first bytes of the identifier of every
-** other vehicle (96-byte records) would straddle two cache lines.
-*/
-static constexpr size_t LIST_DECALAGE_BLOC = 16;
-
-/*
-** octets bytes (octets > 0) starting LIST_DECALAGE_BLOC bytes past a 2 MiB
-** boundary, advised to large pages from that boundary to the next one past
-** their end; null when memory runs out.  The allocation asks for two large
-** pages more, which are never written.
-*/
-static char *list_allouer_aligne(size_t octets)
+/* octets bytes (octets > 0) advised to large pages; null when memory runs out. */
+static char *list_allouer_grand(size_t octets)
 {
-    if (octets > SIZE_MAX - 2 * LIST_GRANDE_PAGE) {
-        errno = ENOMEM;
-        return nullptr;
-    }
-    char *brut = static_cast<char *>(list_realloc_tableau(nullptr, octets + 2 * LIST_GRANDE_PAGE, 1));
-    if (brut == nullptr) return nullptr;
-    const uintptr_t debut = (reinterpret_cast<uintptr_t>(brut) + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1);
-    char *bloc = brut + (debut - reinterpret_cast<uintptr_t>(brut));
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    const int errnoAvant = errno;
-    madvise(bloc, (LIST_DECALAGE_BLOC + octets + LIST_GRANDE_PAGE - 1) & ~(LIST_GRANDE_PAGE - 1), MADV_HUGEPAGE);
-    errno = errnoAvant;
-#endif
-    return bloc + LIST_DECALAGE_BLOC;
+    char *bloc = static_cast<char *>(list_realloc_tableau(nullptr, octets, 1));
+    if (bloc != nullptr) conseillerGrandesPages(bloc, octets);
+    return bloc;
 }
 
 /* Storage for a block of octets bytes (see above); null when memory runs out. */
 static char *list_allouer_bloc(size_t octets)
 {
     if (octets == 0) octets = 1;
-    if (octets >= LIST_BLOC_SEUL) return list_allouer_aligne(octets);
+    if (octets >= LIST_BLOC_SEUL) return list_allouer_grand(octets);
     const size_t arrondi = (octets + LIST_ALIGNEMENT_SLOT - 1) & ~(LIST_ALIGNEMENT_SLOT - 1);
     if (arrondi > s_zoneLibre) {
-        char *zone = list_allouer_aligne(LIST_ZONE);
+        char *zone = list_allouer_grand(LIST_ZONE);
         if (zone == nullptr) return nullptr;
         s_zone = zone;
         s_zoneLibre = LIST_ZONE;
@@ -1078,7 +1025,7 @@ static constexpr int32_t LIST_BASE_MIN = 4096;
 static void *list_allouer_travail(size_t octets)
 {
     void *p = malloc(octets);
-    if (p != nullptr) list_conseiller_grandes_pages(p, octets);
+    if (p != nullptr) conseillerGrandesPages(p, octets);
     return p;
 }
 

@@ -7,17 +7,18 @@
 ** position in the primary index, a second order given by a comparison
 ** function).  Element storage comes in blocks that are never moved or freed,
 ** so the address of a stored element stays valid for the life of the list;
-** only the small arrays of 4-byte entries (and the tag bytes) are reallocated
-** when the list grows.
+** only the small arrays indexed by block, the primary index and the tag
+** bytes are reallocated when the list grows.
 **
 ** Invariants (count = number of elements, capacity = slots allocated):
 **   - handles 0..capacity-1 run across the blocks in order: block 0 starts at
 **     handle 0 and block b+1 at blockFirst[b] + blockSize[b];
-**   - the element of handle h lives at blocks[blockOf[h]] +
-**     (h - blockFirst[blockOf[h]]) * elementSize;
-**   - rankOf[handleAt[r]] == r for every rank r < count; handleAt[count..]
-**     hold the free handles in the order appending uses them;
-**   - nothing deletes elements, so ranks and handles coincide;
+**   - nothing deletes elements, so ranks and handles coincide: the maps by
+**     rank and by handle (handleAt, rankOf, blockOf) would be identities or
+**     follow from the block sizes, and stay null; the element of handle h
+**     lives in the block b holding h, at blocks[b] + (h - blockFirst[b]) *
+**     elementSize;
+**   - tags is null until a tag other than 0 is given (every tag is then 0);
 **   - primaryIndex[0..count-1] is a permutation of the ranks whenever the
 **     primary index is active and its array exists.
 **
@@ -46,9 +47,9 @@ struct LIST {
     int32_t initialAlloc;    /* slots of the first block when expansionStep > 0 */
     int32_t expansionStep;   /* slots per later growth; <= 0 selects doubling */
     int32_t maxExpansion;    /* bound on one doubling growth; <= 0: none */
-    int32_t *handleAt;       /* by rank: handle (free handles past count) */
-    int32_t *rankOf;         /* by handle: rank, or -1 for a free slot */
-    int32_t *blockOf;        /* by handle: block number */
+    int32_t *handleAt;       /* null: by rank, the handle is the rank */
+    int32_t *rankOf;         /* null: by handle, the rank is the handle */
+    int32_t *blockOf;        /* null: by handle, the block follows from blockFirst */
     int32_t *blockFirst;     /* by block: first handle */
     int32_t *blockSize;      /* by block: number of slots */
     int32_t nbBlocks;
@@ -58,7 +59,7 @@ struct LIST {
     int32_t primaryActive;   /* 1: the primary index exists or will at next growth */
     int32_t primarySorted;   /* 1: primaryIndex follows fcmp */
     LIST_FCMP fcmp;          /* the installed comparison function, or null */
-    unsigned char *tags;     /* by rank: one tag byte per element */
+    unsigned char *tags;     /* by rank: one tag byte per element; null while all are 0 */
 };
 
 /* Error codes of the container (class 1). */
