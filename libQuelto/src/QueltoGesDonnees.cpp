@@ -898,6 +898,14 @@ static LIST_FCLE mQuelto_cleExacteFamille(LIST_FCMP cle)
     return nullptr;
 }
 
+/* Ask for the fields of v that start a family (its flag arrays and colour), which are read in no order. */
+static void mQuelto_anticiperChampsFamille(const Vehicule *v)
+{
+    if (v == nullptr) return;
+    __builtin_prefetch(&v->i_vectBoolEcPrio);
+    __builtin_prefetch(&v->i_teinte);
+}
+
 /*
 ** The families from the day's exact family keys sorted by bytes (cles, in
 ** rank order among equal keys): each run of equal keys is a family, the
@@ -919,7 +927,7 @@ static int mQuelto_formerFamillesDesCles(InstancePb *instance, LIST_FCMP cle, co
     for (int32_t i = 0; i < n; i++) {
         const int32_t rang = cles[i].rang;
         rangs[i] = rang;
-        if (i + AVANCE < n) __builtin_prefetch(list_element(l, cles[i + AVANCE].rang));
+        if (i + AVANCE < n) mQuelto_anticiperChampsFamille(static_cast<const Vehicule *>(list_element(l, cles[i + AVANCE].rang)));
         if (i > 0 && cles[i].cle == cles[i - 1].cle) {
             courante->i_vectRangVeh[courante->i_nbVeh++] = rang;
             continue;
