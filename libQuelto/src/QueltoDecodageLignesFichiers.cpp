@@ -1226,24 +1226,41 @@ static bool mQuelto_resoudrePartages(TableIdents &t, const LIST *l)
 }
 
 /*
-** Build the table for the day-D vehicles (see above).  When the index is not
-** sorted by identifier, or memory is short, no table: the lines then go to
-** list_bsearch.  Each vehicle's place is asked for AVANCE vehicles before it
-** is written.
+** Set i_rangSeqCandidat of the first i_longFilm day-D vehicles to -1.  false
+** when a vehicle cannot be had.
 */
-static void mQuelto_construireTableIdents(const InstancePb *instance)
+static bool mQuelto_oublierRangsCandidat(InstancePb *instance)
+{
+    for (int r = 0; r < instance->i_longFilm; r++) {
+        Vehicule *veh = static_cast<Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
+        if (veh == nullptr) return false;
+        veh->i_rangSeqCandidat = -1;
+    }
+    return true;
+}
+
+/*
+** Set the candidate ranks of the day-D vehicles to -1 and build the table
+** for them (see above), in one walk of the vehicles when the table can be
+** had.  When the index is not sorted by identifier, or memory is short, no
+** table: the lines then go to list_bsearch.  Each vehicle's place is asked
+** for AVANCE vehicles before it is written.  false when a vehicle cannot be
+** had (no table then).
+*/
+static bool mQuelto_construireTableIdents(InstancePb *instance)
 {
     mQuelto_oublierTableIdents();
     const LIST *l = &instance->l_vehAOrdonnancer;
     if (l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 || !l->primaryActive || !l->primarySorted ||
-        l->fcmp != mQuelto_comparerVehIdent || l->primaryIndex == nullptr || l->count > (INT32_MAX >> 2))
-        return;
+        l->fcmp != mQuelto_comparerVehIdent || l->primaryIndex == nullptr || l->count > (INT32_MAX >> 2) ||
+        l->count != instance->i_longFilm)
+        return mQuelto_oublierRangsCandidat(instance);
     const int32_t n = l->count;
     size_t nbPlaces = 1;
     while (nbPlaces < 2 * static_cast<size_t>(n)) nbPlaces *= 2;
     TableIdents t;
     t.places = static_cast<PlaceIdent *>(malloc(nbPlaces * sizeof(PlaceIdent)));
-    if (t.places == nullptr) return;
+    if (t.places == nullptr) return mQuelto_oublierRangsCandidat(instance);
     /* Its places are read in no order, one per line: large pages spare the address translations. */
     conseillerGrandesPages(t.places, nbPlaces * sizeof(PlaceIdent));
     memset(t.places, 0xff, nbPlaces * sizeof(PlaceIdent));
@@ -1255,11 +1272,12 @@ static void mQuelto_construireTableIdents(const InstancePb *instance)
     int64_t nbPartages = 0;
     bool ok = true;
     for (int32_t r = 0; r < n && ok; r++) {
-        const Vehicule *v = static_cast<const Vehicule *>(list_element(l, r));
+        Vehicule *v = static_cast<Vehicule *>(list_element(l, r));
         if (v == nullptr) {
-            ok = false;
-            break;
+            free(t.places);
+            return false;
         }
+        v->i_rangSeqCandidat = -1;
         if (r >= AVANCE) ok = mQuelto_placerIdent(t, l, r - AVANCE, hachages[r % AVANCE], &nbPartages);
         hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
         __builtin_prefetch(&t.places[hachages[r % AVANCE] & t.masque]);
@@ -1269,9 +1287,10 @@ static void mQuelto_construireTableIdents(const InstancePb *instance)
     if (ok && nbPartages > 0) ok = mQuelto_resoudrePartages(t, l);
     if (!ok) {
         free(t.places);
-        return;
+        return mQuelto_oublierRangsCandidat(instance);
     }
     s_tableIdents = t;
+    return true;
 }
 
 /*
@@ -1423,15 +1442,10 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
         fflush(stdout);
         return -1;
     }
-    for (int r = 0; r < instance->i_longFilm; r++) {
-        Vehicule *veh = static_cast<Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
-        if (veh == nullptr) {
-            mQuelto_signalerVide(__LINE__);
-            return -1;
-        }
-        veh->i_rangSeqCandidat = -1;
+    if (!mQuelto_construireTableIdents(instance)) {
+        mQuelto_signalerVide(__LINE__);
+        return -1;
     }
-    mQuelto_construireTableIdents(instance);
     ContexteDecodage ctx;
     const int rc = mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneSeqSolution, &ctx);
     mQuelto_finirLignes();
