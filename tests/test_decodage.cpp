@@ -420,11 +420,55 @@ TEST(Solution, RanksWarningsAndSkippedLines)
     EXPECT_NE(l.err.find("ligne (3), ligne lue : "), std::string::npos);
 }
 
+namespace {
+
+/* A day of n vehicles with many equal identifiers (long ones sharing a prefix too), not sorted. */
+void preparerJourAleatoire(InstancePb &inst, int n, unsigned graine)
+{
+    list_init(&inst.l_vehAOrdonnancer, 0, 0, sizeof(Vehicule), nullptr);
+    snprintf(inst.s_nomInstance, sizeof inst.s_nomInstance, "inst");
+    const int nbIdents = 1 + n / 3;
+    for (int i = 0; i < n; i++) {
+        graine = graine * 1103515245u + 12345u;
+        const unsigned k = (graine >> 8) % nbIdents;
+        Vehicule v{};
+        snprintf(v.s_ident, sizeof v.s_ident, "%s%u", k % 2 ? "PREFIXE-COMMUN-" : "V", k);
+        v.i_rangSeqCandidat = -1;
+        ASSERT_EQ(list_append(&inst.l_vehAOrdonnancer, &v, 0), 1);
+    }
+    inst.i_longFilm = n;
+}
+
+std::vector<int> rangsCandidat(InstancePb &inst)
+{
+    std::vector<int> rangs;
+    for (int r = 0; r < inst.i_longFilm; r++) rangs.push_back(rangCandidat(inst, r));
+    return rangs;
+}
+
+/*
+** Read the solution file sol of dir for a fresh copy of the random day of n
+** vehicles: sorted by identifier just before the reading, as the run does,
+** and with the reading anticipated first when anticiper (on the file
+** anticipe, which is sol by default).
+*/
+Lecture lireJour(InstancePb &inst, int n, const testutil::TempDir &dir, bool anticiper, const char *anticipe = "sol")
+{
+    preparerJourAleatoire(inst, n, 777);
+    if (anticiper) mQuelto_anticiperFichSeqSolution(&inst, (dir / anticipe).c_str());
+    list_trier(&inst.l_vehAOrdonnancer, mQuelto_comparerVehIdent);
+    return capturer([&] { return mQuelto_lireFichSeqSolutionEtMajInstancePb(&inst, (dir / "sol").c_str()); });
+}
+
+}  // namespace
+
 /*
 ** The reader finds each identifier without bisecting the list: among equal
 ** identifiers it must reach the vehicle that list_bsearch reaches.  Random
-** days with many duplicates (long identifiers sharing a prefix too), against
-** a plain replay of the lines with list_bsearch.
+** days with many duplicates, lines naming unknown identifiers, invalid
+** ranks, empty identifiers and long fields, against a plain replay of the
+** lines with list_bsearch; the reading anticipated on another thread must
+** then give the same ranks and the same messages, in the same order.
 */
 TEST(Solution, EqualIdentifiersReachTheVehicleOfTheBisection)
 {
@@ -436,30 +480,91 @@ TEST(Solution, EqualIdentifiersReachTheVehicleOfTheBisection)
     };
     for (int n : {1, 2, 5, 6, 7, 40, 41, 333, 2000}) {
         InstancePb inst{};
-        list_init(&inst.l_vehAOrdonnancer, 0, 0, sizeof(Vehicule), nullptr);
-        const int nbIdents = 1 + n / 3;
-        auto ident = [](unsigned k) { return (k % 2 ? "PREFIXE-COMMUN-" : "V") + std::to_string(k); };
-        for (int i = 0; i < n; i++) {
-            Vehicule v{};
-            snprintf(v.s_ident, sizeof v.s_ident, "%s", ident(hasard(nbIdents)).c_str());
-            ASSERT_EQ(list_append(&inst.l_vehAOrdonnancer, &v, 0), 1);
-        }
-        inst.i_longFilm = n;
+        preparerJourAleatoire(inst, n, 777);
         list_trier(&inst.l_vehAOrdonnancer, mQuelto_comparerVehIdent);
+        const int nbIdents = 1 + n / 3;
         std::string contenu;
         std::vector<int> attendu(n, -1);
         for (int ligne = 0; ligne < 2 * n; ligne++) {
-            const int rang = 1 + static_cast<int>(hasard(n));
-            const std::string id = ident(hasard(nbIdents + 2));
+            const int rang = hasard(20) == 0 ? n + 1 : 1 + static_cast<int>(hasard(n));
+            const unsigned k = hasard(nbIdents + 2);
+            std::string id = (k % 2 ? "PREFIXE-COMMUN-" : "V") + std::to_string(k);
+            if (hasard(30) == 0) id = "";
+            if (hasard(30) == 0) id += std::string(60, 'x');
             contenu += std::to_string(rang) + ";" + id + "\n";
             Vehicule cle{};
             snprintf(cle.s_ident, sizeof cle.s_ident, "%s", id.c_str());
             int r = -1;
-            if (list_bsearch(&inst.l_vehAOrdonnancer, &cle, &r) != nullptr && attendu[r] == -1) attendu[r] = rang;
+            if (!id.empty() && rang <= n && list_bsearch(&inst.l_vehAOrdonnancer, &cle, &r) != nullptr &&
+                attendu[r] == -1)
+                attendu[r] = rang;
         }
-        ASSERT_EQ(lireSolution(inst, dir, contenu).rc, 0);
-        for (int r = 0; r < n; r++) ASSERT_EQ(rangCandidat(inst, r), attendu[r]) << "n " << n << " rank " << r;
+        testutil::ecrireFichier(dir / "sol", contenu);
+        InstancePb seule{}, anticipee{};
+        const Lecture l = lireJour(seule, n, dir, false);
+        ASSERT_EQ(l.rc, 0);
+        EXPECT_EQ(rangsCandidat(seule), attendu) << "n " << n;
+        const Lecture a = lireJour(anticipee, n, dir, true);
+        ASSERT_EQ(a.rc, 0);
+        EXPECT_EQ(rangsCandidat(anticipee), attendu) << "n " << n;
+        EXPECT_EQ(a.out, l.out) << "n " << n;
+        EXPECT_EQ(a.err, l.err) << "n " << n;
     }
+}
+
+/*
+** An anticipated reading that cannot stand for the run's own (a line with a
+** single field, another file, a day no longer sorted by identifier, more
+** messages than it keeps) leaves the reading to the run, which then shows
+** exactly what it shows without one; candidate ranks the anticipated
+** reading wrote are set back first.  A plain file is the control.
+*/
+TEST(Solution, AnticipatedReadingGivenUpLeavesTheRunsOwn)
+{
+    testutil::TempDir dir;
+    const int n = 300;
+    std::string inconnus;
+    for (int i = 0; i < 5000; i++) inconnus += "1;absent" + std::to_string(i) + "\n";
+    const std::string cas[] = {"1;V1\n2;V3\n7\n3;V5\n", "1;V1\n2;V3\n3;V5\n1;V1\n", inconnus + "2;V3\n"};
+    for (const std::string &contenu : cas) {
+        testutil::ecrireFichier(dir / "sol", contenu);
+        testutil::ecrireFichier(dir / "autre", "5;V1\n6;V3\n");
+        InstancePb seule{}, anticipee{}, autre{};
+        const Lecture l = lireJour(seule, n, dir, false);
+        for (InstancePb *inst : {&anticipee, &autre}) {
+            const Lecture a = lireJour(*inst, n, dir, true, inst == &autre ? "autre" : "sol");
+            EXPECT_EQ(a.rc, l.rc);
+            EXPECT_EQ(a.out, l.out);
+            EXPECT_EQ(a.err, l.err);
+            EXPECT_EQ(rangsCandidat(*inst), rangsCandidat(seule));
+        }
+    }
+    /* Not sorted by identifier when the run reads: the run's own reading, ranks set back. */
+    InstancePb seule{}, anticipee{};
+    preparerJourAleatoire(seule, n, 777);
+    preparerJourAleatoire(anticipee, n, 777);
+    mQuelto_anticiperFichSeqSolution(&anticipee, (dir / "autre").c_str());
+    const Lecture l = capturer([&] { return mQuelto_lireFichSeqSolutionEtMajInstancePb(&seule, (dir / "sol").c_str()); });
+    const Lecture a = capturer([&] { return mQuelto_lireFichSeqSolutionEtMajInstancePb(&anticipee, (dir / "sol").c_str()); });
+    EXPECT_EQ(a.out, l.out);
+    EXPECT_EQ(rangsCandidat(anticipee), rangsCandidat(seule));
+    /* Nothing to anticipate: no file, a directory; an anticipation dropped unread. */
+    InstancePb rien{};
+    preparerJourAleatoire(rien, n, 777);
+    for (const std::string &chemin : {dir / "none", std::string(dir.path())}) {
+        const Lecture r = capturer([&] {
+            mQuelto_anticiperFichSeqSolution(&rien, chemin.c_str());
+            return 0;
+        });
+        EXPECT_EQ(r.out + r.err, "");
+    }
+    /* Dropped unread (the next one replaces it, or the process ends): stopped without a word. */
+    const Lecture r = capturer([&] {
+        mQuelto_anticiperFichSeqSolution(&rien, (dir / "sol").c_str());
+        mQuelto_anticiperFichSeqSolution(nullptr, nullptr);
+        return 0;
+    });
+    EXPECT_EQ(r.out + r.err, "");
 }
 
 TEST(Lecture, MissingFilesNamedInTheReadersMessages)

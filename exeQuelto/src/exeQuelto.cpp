@@ -27,6 +27,10 @@
 ** reference's results) and the candidate's results record.  Nothing of them
 ** is freed: the lists and arrays they hold live until the process ends.
 **
+** On a large day the candidate's solution file is read on another thread
+** while steps 5 to 7 run (see anticiperSolution); step 8 then only replays
+** what that reading did, so what the run shows stays the same.
+**
 ** Paths: directory settings are plain prefixes (the driver inserts no
 ** separator after them); the only separator inserted is the "/" between the
 ** instance name and the name of an instance file.  Every composed path must
@@ -55,6 +59,9 @@ const char *const FICHIER_PARAMETRES = "exeQuelto.ini";
 
 /* A composed path must be shorter than this. */
 constexpr std::size_t LONG_CHEMIN_LIMITE = 1024;
+
+/* Days of at least this many vehicles have their solution file read in advance. */
+constexpr int NB_VEH_LECTURE_ANTICIPEE = 20000;
 
 /* Progress messages: each format takes the date text as its only argument. */
 const char *const MSG_LECTURE = "\nS_MSG_INFO_1000 : Read input data ... (%s)\n";
@@ -190,6 +197,20 @@ bool composerCheminResultat(const std::string &nomInstance, const char *cleSuffi
     return cheminAccepte(chemin);
 }
 
+/*
+** After step 4, on a large day: start reading the candidate's solution file
+** on another thread, when its path can be composed without a word (a
+** setting missing or a path too long is left to step 8 to report).
+*/
+void anticiperSolution(InstancePb &instance, const std::string &nomInstance)
+{
+    if (list_length(&instance.l_vehAOrdonnancer) < NB_VEH_LECTURE_ANTICIPEE) return;
+    const char *repertoire = og_getenv("S_QUELTO_RESULT_DIRECTORY");
+    if (repertoire == nullptr) return;
+    const std::string chemin = repertoire + nomInstance;
+    if (chemin.size() < LONG_CHEMIN_LIMITE) mQuelto_anticiperFichSeqSolution(&instance, chemin.c_str());
+}
+
 /* Steps 7 to 9: reference sequence, its evaluation and its report. */
 bool traiterReference(InstancePb &instance, const std::string &nomInstance)
 {
@@ -244,6 +265,7 @@ bool executer()
     std::string nomInstance;
     if (!nommerInstance(instance, nomInstance)) return false;
     if (Quelto_lireFichiersEtMajInstancePb(&instance) != 0) return false;
+    anticiperSolution(instance, nomInstance);
 
     if (!traiterReference(instance, nomInstance)) return false;
     if (!traiterCandidat(instance, candidat, nomInstance)) return false;

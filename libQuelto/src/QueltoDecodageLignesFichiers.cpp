@@ -33,6 +33,9 @@
 */
 #include "QueltoDecodageLignesFichiers.h"
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
@@ -40,7 +43,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <string>
 #include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "QueltoGesDonnees.h"
 #include "applierrno.h"
@@ -111,11 +119,16 @@ static void mQuelto_signalerVide(int ligneSource)
 ** A warning of the solution file: the text on standard output (flushed), then
 ** the same text in the trace log without location.
 */
+static void mQuelto_avertir(const char *texte)
+{
+    fputs(texte, stdout);
+    fflush(stdout);
+    f_dbg_trace(nullptr, 0, nullptr, 0, "%s", texte);
+}
+
 static void mQuelto_avertir(const MessageQuelto &m)
 {
-    fputs(m.texte, stdout);
-    fflush(stdout);
-    f_dbg_trace(nullptr, 0, nullptr, 0, "%s", m.texte);
+    mQuelto_avertir(m.texte);
 }
 
 /* ------------------------------------------------------------------------ */
@@ -1125,30 +1138,29 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
 ** table hashed on the identifier gets one place per different identifier,
 ** holding the rank of its vehicle and the high 32 bits of its hash.  The
 ** table is filled walking the vehicles in rank order, the order of memory;
-** an identifier met again keeps its place and is marked, and once the walk
-** is over each marked identifier takes the rank that list_bsearch finds for
-** it.  A line then costs one hash, one table place and, as a rule, one
-** vehicle read (its identifier compared, its rank written): a place whose
-** hash bits differ from the line's is passed without reading its vehicle.
-** Lines go by batches, so that these reads overlap (see LignesSolution).
+** an identifier met again keeps its place and is marked as shared.  A line
+** then costs one hash, one table place and, as a rule, one vehicle read (its
+** identifier compared, its candidate rank written): a place whose hash
+** bits differ from the line's is passed without reading its vehicle.  Places
+** are chosen by the hash's low 32 bits over nbPlaces (about 1.25 places per
+** vehicle), and a search runs on from there to the first free place.
 **
 ** The table answers only for a list whose primary index is marked sorted by
-** mQuelto_comparerVehIdent; otherwise, or when memory is short, each line
-** is searched with list_bsearch itself, at once.  It lives while the
-** solution file is read.
+** mQuelto_comparerVehIdent, or while that sort is still to come (the
+** anticipated reading); otherwise, or when memory is short, each line is
+** searched with list_bsearch itself and placed on its vehicle at once.
 */
 struct PlaceIdent {
     uint32_t etiquette;   /* high 32 bits of the identifier's hash */
-    int32_t rang;         /* rank of the vehicle, -1 for a free place */
+    int32_t rang;         /* rank of the vehicle (and mark), -1 for a free place */
 };
 struct TableIdents {
-    const LIST *liste = nullptr;   /* the list the table answers for, or null */
+    const LIST *liste = nullptr;       /* the list the table answers for, or null */
     PlaceIdent *places = nullptr;
-    size_t masque = 0;             /* number of places - 1 (a power of 2 - 1) */
+    size_t nbPlaces = 0;
 };
-static TableIdents s_tableIdents;
 
-/* Mark on the rank of a place whose identifier several vehicles share, until resolved. */
+/* Mark on the rank of a place whose identifier several vehicles share. */
 static constexpr int32_t QUELTO_IDENT_PARTAGE = 0x40000000;
 
 /* Hash of the longueur bytes of an identifier. */
@@ -1173,11 +1185,23 @@ static uint64_t mQuelto_hacherIdentVeh(const Vehicule *v)
     return mQuelto_hacherIdent(v->s_ident, strnlen(v->s_ident, QUELTO_LONG_IDENT + 1));
 }
 
-/* Give up the table (the lines then go to list_bsearch). */
-static void mQuelto_oublierTableIdents()
+/* The place where the search for an identifier of hash h starts. */
+static size_t mQuelto_placeInitiale(const TableIdents &t, uint64_t h)
 {
-    free(s_tableIdents.places);
-    s_tableIdents = TableIdents{};
+    return static_cast<size_t>(((h & 0xffffffffu) * t.nbPlaces) >> 32);
+}
+
+/* The place after i, the last one followed by the first. */
+static size_t mQuelto_placeSuivante(const TableIdents &t, size_t i)
+{
+    return i + 1 == t.nbPlaces ? 0 : i + 1;
+}
+
+/* Free the table's places; the table answers no more. */
+static void mQuelto_oublierTableIdents(TableIdents &t)
+{
+    free(t.places);
+    t = TableIdents{};
 }
 
 /*
@@ -1188,7 +1212,7 @@ static void mQuelto_oublierTableIdents()
 static bool mQuelto_placerIdent(TableIdents &t, const LIST *l, int32_t rang, uint64_t h, int64_t *nbPartages)
 {
     const uint32_t etiquette = static_cast<uint32_t>(h >> 32);
-    for (size_t i = h & t.masque;; i = (i + 1) & t.masque) {
+    for (size_t i = mQuelto_placeInitiale(t, h);; i = mQuelto_placeSuivante(t, i)) {
         PlaceIdent &p = t.places[i];
         if (p.rang == -1) {
             p = PlaceIdent{etiquette, rang};
@@ -1214,7 +1238,7 @@ static bool mQuelto_placerIdent(TableIdents &t, const LIST *l, int32_t rang, uin
 */
 static bool mQuelto_resoudrePartages(TableIdents &t, const LIST *l)
 {
-    for (size_t i = 0; i <= t.masque; i++) {
+    for (size_t i = 0; i < t.nbPlaces; i++) {
         PlaceIdent &p = t.places[i];
         if (p.rang == -1 || (p.rang & QUELTO_IDENT_PARTAGE) == 0) continue;
         const void *v = list_element(l, p.rang & ~QUELTO_IDENT_PARTAGE);
@@ -1226,12 +1250,307 @@ static bool mQuelto_resoudrePartages(TableIdents &t, const LIST *l)
 }
 
 /*
-** Set i_rangSeqCandidat of the first i_longFilm day-D vehicles to -1.  false
-** when a vehicle cannot be had.
+** Take, in t, the places of a table for a day of n vehicles, not filled:
+** false when memory is short.  The caller of the thread that fills them.
 */
-static bool mQuelto_oublierRangsCandidat(InstancePb *instance)
+static bool mQuelto_reserverTableIdents(TableIdents &t, int32_t n)
 {
-    for (int r = 0; r < instance->i_longFilm; r++) {
+    mQuelto_oublierTableIdents(t);
+    t.nbPlaces = static_cast<size_t>(n) + static_cast<size_t>(n) / 4 + 64;
+    t.places = static_cast<PlaceIdent *>(malloc(t.nbPlaces * sizeof(PlaceIdent)));
+    if (t.places == nullptr) t.nbPlaces = 0;
+    return t.places != nullptr;
+}
+
+/*
+** Fill the places reserved in t with the n vehicles of l (see above), shared
+** identifiers marked, not resolved, and set the candidate rank of every
+** vehicle to -1 on the way.  Each vehicle's place is asked for AVANCE
+** vehicles before it is written.  false when a vehicle cannot be had (t is
+** then given up).
+*/
+static bool mQuelto_remplirTableIdents(TableIdents &t, LIST *l, int32_t n, int64_t *nbPartages)
+{
+    conseillerGrandesPages(t.places, t.nbPlaces * sizeof(PlaceIdent));
+    memset(t.places, 0xff, t.nbPlaces * sizeof(PlaceIdent));
+    bool ok = true;
+    constexpr int32_t AVANCE = 16;
+    uint64_t hachages[AVANCE]; /* of the vehicles waiting, by rank modulo AVANCE */
+    *nbPartages = 0;
+    for (int32_t r = 0; r < n && ok; r++) {
+        Vehicule *v = static_cast<Vehicule *>(list_element(l, r));
+        if (v == nullptr) ok = false;
+        else if (r >= AVANCE) ok = mQuelto_placerIdent(t, l, r - AVANCE, hachages[r % AVANCE], nbPartages);
+        if (!ok) break;
+        /* Written only when it must change: the line may be read meanwhile on another processor. */
+        if (v->i_rangSeqCandidat != -1) v->i_rangSeqCandidat = -1;
+        hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
+        __builtin_prefetch(&t.places[mQuelto_placeInitiale(t, hachages[r % AVANCE])]);
+    }
+    for (int32_t r = n > AVANCE ? n - AVANCE : 0; r < n && ok; r++)
+        ok = mQuelto_placerIdent(t, l, r, hachages[r % AVANCE], nbPartages);
+    if (!ok) mQuelto_oublierTableIdents(t);
+    else t.liste = l;
+    return ok;
+}
+
+/*
+** The rank of the vehicle of the table's list whose identifier is texte
+** (coupe characters, hash h): the rank with its mark when shared and not
+** resolved, -1 when no vehicle has it.
+*/
+static int32_t mQuelto_chercherRangIdent(const TableIdents &t, uint64_t h, const char *texte, size_t coupe)
+{
+    const uint32_t etiquette = static_cast<uint32_t>(h >> 32);
+    for (size_t i = mQuelto_placeInitiale(t, h); t.places[i].rang != -1; i = mQuelto_placeSuivante(t, i)) {
+        const PlaceIdent &p = t.places[i];
+        if (p.etiquette != etiquette) continue;
+        const Vehicule *v = static_cast<const Vehicule *>(list_element(t.liste, p.rang & ~QUELTO_IDENT_PARTAGE));
+        if (v != nullptr && memcmp(v->s_ident, texte, coupe) == 0 && v->s_ident[coupe] == '\0') return p.rang;
+    }
+    return -1;
+}
+
+/* ------------------------------------------------------------------------ */
+
+/*
+** A line of the solution file on its way to its vehicle: its rank, its
+** identifier as read (the second field, cut to capacite - 1 characters,
+** terminated), the number coupe of its first characters (at most
+** QUELTO_LONG_IDENT) that are searched and their hash, and once searched
+** the rank of its vehicle (rangVeh, as mQuelto_chercherRangIdent gives it).
+** Lines wait with their identifier in a short array; a line handled alone
+** keeps the whole field, which its messages print.
+*/
+template <size_t capacite>
+struct LigneSolution {
+    int32_t rang;
+    int32_t rangVeh;
+    size_t coupe;
+    uint64_t hachage;
+    char champ2[capacite];
+};
+static constexpr size_t QUELTO_LONG_IDENT_ATTENTE = 48;
+using LigneSeule = LigneSolution<OSUP_LONG_CHAMP>;
+using LigneAttente = LigneSolution<QUELTO_LONG_IDENT_ATTENTE>;
+
+/* Fill ligne with rank rang and identifier texte of longueur characters (< capacite). */
+template <size_t capacite>
+static void mQuelto_preparerLigne(LigneSolution<capacite> &ligne, int32_t rang, const char *texte, size_t longueur)
+{
+    ligne.rang = rang;
+    ligne.rangVeh = -1;
+    memcpy(ligne.champ2, texte, longueur);
+    ligne.champ2[longueur] = '\0';
+    ligne.coupe = longueur < static_cast<size_t>(QUELTO_LONG_IDENT) ? longueur : QUELTO_LONG_IDENT;
+    ligne.hachage = mQuelto_hacherIdent(ligne.champ2, ligne.coupe);
+}
+
+/*
+** A message of the anticipated reading, or a line of it whose vehicle is
+** still to be found: one whose identifier several vehicles share, which
+** list_bsearch places when the events are replayed, once the day is sorted
+** by identifier.
+*/
+struct EvenementSolution {
+    bool partage;         /* a line to place (else a message) */
+    int32_t rang;         /* the line's rank */
+    size_t coupe;         /* the characters of texte that the line searches */
+    std::string texte;    /* the message, or the line's second field */
+};
+
+/* The most events an anticipated reading keeps; past them the reading is left to the run. */
+static constexpr size_t QUELTO_NB_MAX_EVENEMENTS = 4096;
+
+/*
+** One reading of a solution file.  Lines are taken in batches of
+** QUELTO_LOT_LIGNES (hashed as they arrive); when the batch is full, one
+** pass asks for the lines' table places, a second reads them and asks for
+** the vehicles they name, a third searches the lines, and a last one places
+** them in their order (each with its message if any).  Each pass makes
+** independent fetches from far away, which the processor overlaps, where a
+** line handled alone waits for each in turn.  Every message of the reading
+** keeps the order of the lines: a line that writes a message of its own (an
+** invalid rank, a single field) or whose field is too long to wait first
+** finishes the lines before it, and the reader finishes the last lines when
+** the file ends.
+**
+** Messages go to standard output and the trace log at once, or, for an
+** anticipated reading (evenements not null), to its events, replayed later.
+*/
+static constexpr int QUELTO_LOT_LIGNES = 64;
+struct LectureSolution {
+    InstancePb *instance = nullptr;
+    TableIdents table;
+    int32_t nbVehicules = 0;              /* the day's size, which bounds the ranks */
+    std::vector<EvenementSolution> *evenements = nullptr;
+    const std::atomic<bool> *arreter = nullptr;   /* set: an anticipated reading gives up */
+    bool abandonnee = false;              /* an anticipated reading met what only the run may report */
+    int nb = 0;                           /* lines waiting */
+    LigneAttente lignes[QUELTO_LOT_LIGNES];
+};
+
+/* The reading of the run (the one that writes its messages). */
+static LectureSolution s_lecture;
+
+/* A warning text of the solution file, written or kept as an event. */
+static void mQuelto_publier(LectureSolution &lec, const MessageQuelto &m)
+{
+    if (lec.evenements == nullptr) {
+        mQuelto_avertir(m);
+        return;
+    }
+    if (lec.evenements->size() >= QUELTO_NB_MAX_EVENEMENTS) {
+        lec.abandonnee = true;
+        return;
+    }
+    lec.evenements->push_back(EvenementSolution{false, 0, 0, m.texte});
+}
+
+/* S_MSG_ERR_0028: no vehicle has the identifier champ2 of a line. */
+static void mQuelto_signalerIdentInconnu(LectureSolution &lec, const char *champ2)
+{
+    MessageQuelto m;
+    mQuelto_formater(m,
+                     "\nS_MSG_ERR_0028 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) does "
+                     "not exist in the instance (%s) !!\n",
+                     champ2, lec.instance->s_nomInstance);
+    mQuelto_publier(lec, m);
+}
+
+/* S_MSG_ERR_0029: the vehicle of identifier ident, of candidate rank premier, is given rank second too. */
+static void mQuelto_signalerDeuxRangs(LectureSolution &lec, const char *ident, int32_t premier, int32_t second)
+{
+    MessageQuelto m;
+    mQuelto_formater(m,
+                     "\nS_MSG_ERR_0029 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has 2 "
+                     "sequence ranks : (%d) and (%d) !!\n",
+                     ident, premier, second);
+    mQuelto_publier(lec, m);
+}
+
+/*
+** Give rank rang to the vehicle veh that a line found, or S_MSG_ERR_0029
+** when the vehicle has a rank already (the first stays).
+*/
+static void mQuelto_donnerRang(LectureSolution &lec, Vehicule *veh, int32_t rang)
+{
+    if (veh->i_rangSeqCandidat == -1) veh->i_rangSeqCandidat = rang;
+    else mQuelto_signalerDeuxRangs(lec, veh->s_ident, veh->i_rangSeqCandidat, rang);
+}
+
+/*
+** Place a line searched in the table: S_MSG_ERR_0028 when no vehicle has its
+** identifier, its vehicle's rank otherwise; a line whose identifier several
+** vehicles share, when the table does not know which one, becomes an event.
+*/
+template <size_t capacite>
+static void mQuelto_placerLigne(LectureSolution &lec, const LigneSolution<capacite> &ligne)
+{
+    if ((ligne.rangVeh & QUELTO_IDENT_PARTAGE) != 0 && ligne.rangVeh != -1) {
+        if (lec.evenements->size() >= QUELTO_NB_MAX_EVENEMENTS) lec.abandonnee = true;
+        else lec.evenements->push_back(EvenementSolution{true, ligne.rang, ligne.coupe, ligne.champ2});
+        return;
+    }
+    Vehicule *veh = ligne.rangVeh == -1 ? nullptr : static_cast<Vehicule *>(list_element(lec.table.liste, ligne.rangVeh));
+    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, ligne.champ2);
+    else mQuelto_donnerRang(lec, veh, ligne.rang);
+}
+
+/* Ask for the vehicle at the first table place of the line, when its hash bits are the line's. */
+static void mQuelto_demanderVehicule(const TableIdents &t, const LigneAttente &ligne)
+{
+    const PlaceIdent &p = t.places[mQuelto_placeInitiale(t, ligne.hachage)];
+    if (p.rang == -1 || p.etiquette != static_cast<uint32_t>(ligne.hachage >> 32)) return;
+    const char *v = static_cast<const char *>(list_element(t.liste, p.rang & ~QUELTO_IDENT_PARTAGE));
+    if (v != nullptr) __builtin_prefetch(v + offsetof(Vehicule, s_ident));
+}
+
+/* Finish every waiting line of lec, in order. */
+static void mQuelto_finirLignes(LectureSolution &lec)
+{
+    const TableIdents &t = lec.table;
+    const int nb = std::exchange(lec.nb, 0);
+    for (int i = 0; i < nb; i++) __builtin_prefetch(&t.places[mQuelto_placeInitiale(t, lec.lignes[i].hachage)]);
+    for (int i = 0; i < nb; i++) mQuelto_demanderVehicule(t, lec.lignes[i]);
+    for (int i = 0; i < nb; i++) {
+        LigneAttente &ligne = lec.lignes[i];
+        ligne.rangVeh = mQuelto_chercherRangIdent(t, ligne.hachage, ligne.champ2, ligne.coupe);
+        mQuelto_placerLigne(lec, ligne);
+    }
+}
+
+/* Take a line of rank rang and identifier texte (longueur < QUELTO_LONG_IDENT_ATTENTE characters) to wait. */
+static void mQuelto_attendreLigne(LectureSolution &lec, int32_t rang, const char *texte, size_t longueur)
+{
+    if (lec.nb == QUELTO_LOT_LIGNES) mQuelto_finirLignes(lec);
+    mQuelto_preparerLigne(lec.lignes[lec.nb++], rang, texte, longueur);
+}
+
+/*
+** One line "rank;ident" of the solution file for lec (see
+** mQuelto_decodeLigneSeqSolution).  An anticipated reading gives up,
+** without a word, at a line with a single field.
+*/
+static int mQuelto_lireLigneSolution(LectureSolution &lec, char *ligne, const char *separateur)
+{
+    char champ1[OSUP_LONG_CHAMP];
+    ChampsLigne champs = mQuelto_champs(ligne, separateur);
+    if (mQuelto_extraireChamp(champs, champ1) != 0) return -1;
+    if (static_cast<size_t>(champs.suivant) > champs.longueur) {
+        /* A single field: its failure comes next, after the lines before it. */
+        if (lec.evenements != nullptr) {
+            lec.abandonnee = true;
+            return -1;
+        }
+        mQuelto_finirLignes(lec);
+    }
+    size_t longueur = 0;
+    const char *champ2 = mQuelto_champSuivant(champs, &longueur);
+    if (champ2 == nullptr) return -1;
+    if (longueur == 0) return 0;
+    if (longueur > static_cast<size_t>(OSUP_LONG_CHAMP) - 1) longueur = static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
+
+    const int32_t rang = mQuelto_lireEntier(champ1);
+    const bool rangValide = rang >= 1 && rang <= lec.nbVehicules;
+    if (lec.table.liste != nullptr && rangValide && longueur < QUELTO_LONG_IDENT_ATTENTE) {
+        mQuelto_attendreLigne(lec, rang, champ2, longueur);
+        return 0;
+    }
+    mQuelto_finirLignes(lec);
+    LigneSeule seule;
+    mQuelto_preparerLigne(seule, rang, champ2, longueur);
+    if (!rangValide) {
+        MessageQuelto m;
+        mQuelto_formater(m,
+                         "\nS_MSG_ERR_0027 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has "
+                         "an invalid sequence rank (%s) !!\n",
+                         seule.champ2, champ1);
+        mQuelto_publier(lec, m);
+        return 0;
+    }
+    if (lec.table.liste != nullptr) {
+        seule.rangVeh = mQuelto_chercherRangIdent(lec.table, seule.hachage, seule.champ2, seule.coupe);
+        mQuelto_placerLigne(lec, seule);
+        return 0;
+    }
+    /* Without the table: the vehicle that list_bsearch finds, placed at once. */
+    Vehicule cle{};
+    memcpy(cle.s_ident, seule.champ2, seule.coupe);
+    int rangListe = 0;
+    Vehicule *veh = static_cast<Vehicule *>(list_bsearch(&lec.instance->l_vehAOrdonnancer, &cle, &rangListe));
+    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, seule.champ2);
+    else mQuelto_donnerRang(lec, veh, rang);
+    return 0;
+}
+
+/*
+** Set i_rangSeqCandidat of the first n day-D vehicles to -1.  false when a
+** vehicle cannot be had.
+*/
+static bool mQuelto_oublierRangsCandidat(InstancePb *instance, int32_t n)
+{
+    for (int32_t r = 0; r < n; r++) {
         Vehicule *veh = static_cast<Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
         if (veh == nullptr) return false;
         veh->i_rangSeqCandidat = -1;
@@ -1239,201 +1558,154 @@ static bool mQuelto_oublierRangsCandidat(InstancePb *instance)
     return true;
 }
 
-/*
-** Set the candidate ranks of the day-D vehicles to -1 and build the table
-** for them (see above), in one walk of the vehicles when the table can be
-** had.  When the index is not sorted by identifier, or memory is short, no
-** table: the lines then go to list_bsearch.  Each vehicle's place is asked
-** for AVANCE vehicles before it is written.  false when a vehicle cannot be
-** had (no table then).
-*/
-static bool mQuelto_construireTableIdents(InstancePb *instance)
+/* True when l's primary index is marked sorted by identifier, for a day of n vehicles. */
+static bool mQuelto_trieeParIdent(const LIST *l, int32_t n)
 {
-    mQuelto_oublierTableIdents();
-    const LIST *l = &instance->l_vehAOrdonnancer;
-    if (l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 || !l->primaryActive || !l->primarySorted ||
-        l->fcmp != mQuelto_comparerVehIdent || l->primaryIndex == nullptr || l->count > (INT32_MAX >> 2) ||
-        l->count != instance->i_longFilm)
-        return mQuelto_oublierRangsCandidat(instance);
-    const int32_t n = l->count;
-    size_t nbPlaces = 1;
-    while (nbPlaces < 2 * static_cast<size_t>(n)) nbPlaces *= 2;
-    TableIdents t;
-    t.places = static_cast<PlaceIdent *>(malloc(nbPlaces * sizeof(PlaceIdent)));
-    if (t.places == nullptr) return mQuelto_oublierRangsCandidat(instance);
-    /* Its places are read in no order, one per line: large pages spare the address translations. */
-    conseillerGrandesPages(t.places, nbPlaces * sizeof(PlaceIdent));
-    memset(t.places, 0xff, nbPlaces * sizeof(PlaceIdent));
-    t.masque = nbPlaces - 1;
-    t.liste = l;
+    return l->initMarker == LIST_MARQUEUR_INIT && l->count > 0 && l->primaryActive && l->primarySorted &&
+           l->fcmp == mQuelto_comparerVehIdent && l->primaryIndex != nullptr && l->count < QUELTO_IDENT_PARTAGE &&
+           l->count == n;
+}
 
-    constexpr int32_t AVANCE = 16;
-    uint64_t hachages[AVANCE]; /* of the vehicles waiting, by rank modulo AVANCE */
-    int64_t nbPartages = 0;
-    bool ok = true;
-    for (int32_t r = 0; r < n && ok; r++) {
-        Vehicule *v = static_cast<Vehicule *>(list_element(l, r));
-        if (v == nullptr) {
-            free(t.places);
-            return false;
+/* ------------------------------------------------------------------------ */
+
+/*
+** The anticipated reading.  On a large day the solution file is read while
+** the run prepares and evaluates the reference sequence, on another
+** processor: the day's vehicles are complete once the vehicles file is
+** read, and nothing else reads or writes their candidate ranks before the
+** run comes to the solution file; the reading reads their identifiers and
+** writes their candidate ranks, and keeps its messages aside.  When the run
+** comes to the solution file, it takes what the anticipated reading did if
+** that reading covers the same file and day and went through, and replays
+** it: the messages in the order of the lines, with the lines whose
+** identifier several vehicles share placed then by list_bsearch (only then
+** is the day sorted by identifier).  Otherwise it reads the file itself,
+** from the start, the candidate ranks set to -1 first.
+**
+** The anticipated reading writes nothing but candidate ranks and reports
+** nothing; it gives up without a word at whatever only the run may report
+** (a file that cannot be opened or read, a line with a single field, more
+** than QUELTO_NB_MAX_EVENEMENTS events) or when asked to stop.  Its table
+** is taken before the thread starts, so that its memory, freed by the
+** thread once the file is read, goes back to where the run's next arrays
+** come from.
+*/
+struct AnticipationSolution {
+    std::string chemin;
+    std::atomic<bool> arreter{false};
+    std::vector<EvenementSolution> evenements;
+    LectureSolution lecture;
+    bool reussie = false;     /* the whole file was read; set by the reading thread */
+    std::thread fil;
+
+    ~AnticipationSolution()
+    {
+        arreter = true;
+        if (fil.joinable()) fil.join();
+        mQuelto_oublierTableIdents(lecture.table);
+    }
+};
+static std::unique_ptr<AnticipationSolution> s_anticipation;
+
+/* The line decoder of the anticipated reading (its context is the reading). */
+static int mQuelto_decodeLigneAnticipee(char *ligne, void *contexte)
+{
+    LectureSolution &lec = *static_cast<LectureSolution *>(contexte);
+    if (lec.arreter->load(std::memory_order_relaxed) || lec.abandonnee) return -1;
+    const int rc = mQuelto_lireLigneSolution(lec, ligne, QUELTO_SEPARATEUR);
+    return lec.abandonnee ? -1 : rc;
+}
+
+/* The work of the anticipated reading's thread. */
+static void mQuelto_lireEnAvance(AnticipationSolution *a)
+{
+    LectureSolution &lec = a->lecture;
+    try {
+        int64_t nbPartages = 0;
+        if (mQuelto_remplirTableIdents(lec.table, &lec.instance->l_vehAOrdonnancer, lec.nbVehicules, &nbPartages) &&
+            OSupUtils_lireFichierEnSilence(a->chemin.c_str(), mQuelto_decodeLigneAnticipee, &lec, QUELTO_LONG_LIGNE) == 0) {
+            mQuelto_finirLignes(lec);
+            a->reussie = !lec.abandonnee;
         }
-        v->i_rangSeqCandidat = -1;
-        if (r >= AVANCE) ok = mQuelto_placerIdent(t, l, r - AVANCE, hachages[r % AVANCE], &nbPartages);
-        hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
-        __builtin_prefetch(&t.places[hachages[r % AVANCE] & t.masque]);
+    } catch (const std::exception &) {
+        /* Memory ran short for an event: the run reads the file itself. */
     }
-    for (int32_t r = n > AVANCE ? n - AVANCE : 0; r < n && ok; r++)
-        ok = mQuelto_placerIdent(t, l, r, hachages[r % AVANCE], &nbPartages);
-    if (ok && nbPartages > 0) ok = mQuelto_resoudrePartages(t, l);
-    if (!ok) {
-        free(t.places);
-        return mQuelto_oublierRangsCandidat(instance);
+    mQuelto_oublierTableIdents(lec.table);
+}
+
+void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin)
+{
+    s_anticipation.reset();
+    LIST *l = instance != nullptr ? &instance->l_vehAOrdonnancer : nullptr;
+    struct stat etat;
+    if (l == nullptr || chemin == nullptr || l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 ||
+        l->count >= QUELTO_IDENT_PARTAGE || stat(chemin, &etat) != 0 || !S_ISREG(etat.st_mode))
+        return;
+    try {
+        auto a = std::make_unique<AnticipationSolution>();
+        a->chemin = chemin;
+        a->lecture.instance = instance;
+        a->lecture.nbVehicules = l->count;
+        a->lecture.evenements = &a->evenements;
+        a->lecture.arreter = &a->arreter;
+        a->evenements.reserve(64);
+        if (!mQuelto_reserverTableIdents(a->lecture.table, l->count)) return;
+        a->fil = std::thread(mQuelto_lireEnAvance, a.get());
+        s_anticipation = std::move(a);
+    } catch (const std::exception &) {
+        /* No thread or no memory: the run reads the file itself. */
     }
-    s_tableIdents = t;
-    return true;
 }
 
 /*
-** A line waiting for its vehicle: its rank, and its identifier as read
-** (the second field, cut to OSUP_LONG_CHAMP - 1 characters, terminated), of
-** which the first coupe characters (at most QUELTO_LONG_IDENT) are searched.
+** The anticipated reading of the file at chemin for instance, finished, when
+** it went through and still holds (the day sorted by identifier, of the
+** size it had); null otherwise.  Either way no reading runs any more.
 */
-struct LigneSolution {
-    int32_t rang;
-    size_t coupe;
-    uint64_t hachage;                    /* of the identifier cut */
-    char champ2[OSUP_LONG_CHAMP];
-};
-
-/* Fill ligne with rank rang and identifier texte of longueur characters (< OSUP_LONG_CHAMP). */
-static void mQuelto_preparerLigne(LigneSolution &ligne, int32_t rang, const char *texte, size_t longueur)
+static std::unique_ptr<AnticipationSolution> mQuelto_prendreAnticipation(InstancePb *instance, const char *chemin)
 {
-    ligne.rang = rang;
-    memcpy(ligne.champ2, texte, longueur);
-    ligne.champ2[longueur] = '\0';
-    ligne.coupe = longueur < static_cast<size_t>(QUELTO_LONG_IDENT) ? longueur : QUELTO_LONG_IDENT;
-    ligne.hachage = mQuelto_hacherIdent(ligne.champ2, ligne.coupe);
+    std::unique_ptr<AnticipationSolution> a = std::move(s_anticipation);
+    if (a == nullptr) return nullptr;
+    const bool memeLecture = a->lecture.instance == instance && a->chemin == chemin;
+    if (!memeLecture) a->arreter = true;
+    a->fil.join();
+    if (!memeLecture || !a->reussie || a->lecture.nbVehicules != instance->i_longFilm ||
+        !mQuelto_trieeParIdent(&instance->l_vehAOrdonnancer, instance->i_longFilm))
+        return nullptr;
+    return a;
 }
 
-/* True when the vehicle's identifier is the line's identifier cut (strncmp over the whole array). */
-static bool mQuelto_memeIdent(const Vehicule *v, const LigneSolution &ligne)
+/* Replay the anticipated reading a (see above): its messages, its lines still to place. */
+static void mQuelto_rejouerAnticipation(InstancePb *instance, AnticipationSolution &a)
 {
-    return memcmp(v->s_ident, ligne.champ2, ligne.coupe) == 0 && v->s_ident[ligne.coupe] == '\0';
-}
-
-/*
-** The day-D vehicle that list_bsearch would find for the identifier of the
-** line, or null when none has it.
-*/
-static Vehicule *mQuelto_chercherVehIdent(InstancePb *instance, const LigneSolution &ligne)
-{
-    const TableIdents &t = s_tableIdents;
+    LectureSolution &lec = a.lecture;
+    lec.evenements = nullptr;
     LIST *l = &instance->l_vehAOrdonnancer;
-    if (t.liste != l) {
+    for (const EvenementSolution &e : a.evenements) {
+        if (!e.partage) {
+            mQuelto_avertir(e.texte.c_str());
+            continue;
+        }
         Vehicule cle{};
-        memcpy(cle.s_ident, ligne.champ2, ligne.coupe);
-        int rangListe = 0;
-        return static_cast<Vehicule *>(list_bsearch(l, &cle, &rangListe));
+        memcpy(cle.s_ident, e.texte.c_str(), e.coupe);
+        int rangVeh = 0;
+        Vehicule *veh = static_cast<Vehicule *>(list_bsearch(l, &cle, &rangVeh));
+        if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, e.texte.c_str());
+        else mQuelto_donnerRang(lec, veh, e.rang);
     }
-    const uint32_t etiquette = static_cast<uint32_t>(ligne.hachage >> 32);
-    for (size_t i = ligne.hachage & t.masque; t.places[i].rang != -1; i = (i + 1) & t.masque) {
-        if (t.places[i].etiquette != etiquette) continue;
-        Vehicule *v = static_cast<Vehicule *>(list_element(l, t.places[i].rang));
-        if (v != nullptr && mQuelto_memeIdent(v, ligne)) return v;
-    }
-    return nullptr;
 }
 
-/*
-** Place the vehicle veh found (or not) for a line of rank rang whose second
-** field is champ2: S_MSG_ERR_0028 when there is none, S_MSG_ERR_0029 when it
-** has a rank already (the first stays), else its candidate rank.
-*/
-static void mQuelto_placerVehicule(const InstancePb *instance, Vehicule *veh, int32_t rang, const char *champ2)
-{
-    MessageQuelto m;
-    if (veh == nullptr) {
-        mQuelto_formater(m,
-                         "\nS_MSG_ERR_0028 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) does "
-                         "not exist in the instance (%s) !!\n",
-                         champ2, instance->s_nomInstance);
-        mQuelto_avertir(m);
-        return;
-    }
-    if (veh->i_rangSeqCandidat == -1) {
-        veh->i_rangSeqCandidat = rang;
-        return;
-    }
-    mQuelto_formater(m,
-                     "\nS_MSG_ERR_0029 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has 2 "
-                     "sequence ranks : (%d) and (%d) !!\n",
-                     veh->s_ident, veh->i_rangSeqCandidat, rang);
-    mQuelto_avertir(m);
-}
-
-/*
-** The lines waiting for their vehicle, while the table answers.  Lines are
-** taken in batches of QUELTO_LOT_LIGNES (hashed as they arrive); when the
-** batch is full, one pass asks for the lines' table places, a second reads
-** them and asks for the vehicles they name, and a last pass finishes the
-** lines in their order (each vehicle compared and placed, its message
-** written).  Each pass makes independent fetches from far away, which the
-** processor overlaps, where a line handled alone waits for each in turn.  Every message of the reading keeps the order of the
-** lines: a line that writes a message of its own (an invalid rank, a single
-** field) first finishes the lines before it, and the reader finishes the
-** last lines when the file ends.
-*/
-static constexpr int QUELTO_LOT_LIGNES = 64;
-struct LignesSolution {
-    InstancePb *instance = nullptr;
-    int nb = 0;                                   /* lines waiting */
-    LigneSolution lignes[QUELTO_LOT_LIGNES];
-};
-static LignesSolution s_lignesSolution;
-
-/* Ask for the vehicle at the first table place of the line, when its hash bits are the line's. */
-static void mQuelto_demanderVehicule(const InstancePb *instance, const LigneSolution &ligne)
-{
-    const PlaceIdent &p = s_tableIdents.places[ligne.hachage & s_tableIdents.masque];
-    if (p.rang == -1 || p.etiquette != static_cast<uint32_t>(ligne.hachage >> 32)) return;
-    const char *v = static_cast<const char *>(list_element(&instance->l_vehAOrdonnancer, p.rang));
-    if (v == nullptr) return;
-    __builtin_prefetch(v + offsetof(Vehicule, s_ident));
-    __builtin_prefetch(v + offsetof(Vehicule, i_rangSeqCandidat));
-}
-
-/* Finish every waiting line, in order. */
-static void mQuelto_finirLignes()
-{
-    LignesSolution &ls = s_lignesSolution;
-    for (int i = 0; i < ls.nb; i++) __builtin_prefetch(&s_tableIdents.places[ls.lignes[i].hachage & s_tableIdents.masque]);
-    for (int i = 0; i < ls.nb; i++) mQuelto_demanderVehicule(ls.instance, ls.lignes[i]);
-    for (int i = 0; i < ls.nb; i++) {
-        const LigneSolution &ligne = ls.lignes[i];
-        mQuelto_placerVehicule(ls.instance, mQuelto_chercherVehIdent(ls.instance, ligne), ligne.rang, ligne.champ2);
-    }
-    ls.nb = 0;
-}
-
-/* Take a line of rank rang and identifier texte (longueur characters) into the waiting lines. */
-static void mQuelto_attendreLigne(InstancePb *instance, int32_t rang, const char *texte, size_t longueur)
-{
-    LignesSolution &ls = s_lignesSolution;
-    if (ls.instance != instance || ls.nb == QUELTO_LOT_LIGNES) mQuelto_finirLignes();
-    ls.instance = instance;
-    LigneSolution &ligne = ls.lignes[ls.nb++];
-    mQuelto_preparerLigne(ligne, rang, texte, longueur);
-}
 /*
 ** Solution file at chemin: sets i_rangSeqCandidat of the first i_longFilm
 ** day-D vehicles to -1, then to the rank that the file gives each of them.
 ** The primary index of l_vehAOrdonnancer must be sorted by identifier
 ** (mQuelto_comparerVehIdent).  -1 when the file is missing (S_MSG_ERR_0017,
 ** reported then printed on standard output), a vehicle cannot be had (empty
-** report), or a line has a single field.
+** report), or a line has a single field (the lines before it placed).
 */
 int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char *chemin)
 {
+    std::unique_ptr<AnticipationSolution> anticipee = mQuelto_prendreAnticipation(instance, chemin);
     if (!mQuelto_fichierExiste(chemin)) {
         MessageQuelto m;
         mQuelto_formater(m, "\nS_MSG_ERR_0017 : mQuelto_lireFichVehEtMajInstancePb : file (%s) not found !!\n", chemin);
@@ -1442,14 +1714,29 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
         fflush(stdout);
         return -1;
     }
-    if (!mQuelto_construireTableIdents(instance)) {
+    if (anticipee != nullptr) {
+        mQuelto_rejouerAnticipation(instance, *anticipee);
+        return 0;
+    }
+    LectureSolution &lec = s_lecture;
+    mQuelto_oublierTableIdents(lec.table);
+    lec.instance = instance;
+    lec.nbVehicules = instance->i_longFilm;
+    lec.nb = 0;
+    LIST *l = &instance->l_vehAOrdonnancer;
+    int64_t nbPartages = 0;
+    if (mQuelto_trieeParIdent(l, instance->i_longFilm) && mQuelto_reserverTableIdents(lec.table, instance->i_longFilm) &&
+        mQuelto_remplirTableIdents(lec.table, l, instance->i_longFilm, &nbPartages) && nbPartages > 0 &&
+        !mQuelto_resoudrePartages(lec.table, l))
+        mQuelto_oublierTableIdents(lec.table);
+    if (lec.table.liste == nullptr && !mQuelto_oublierRangsCandidat(instance, instance->i_longFilm)) {
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
     ContexteDecodage ctx;
     const int rc = mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneSeqSolution, &ctx);
-    mQuelto_finirLignes();
-    mQuelto_oublierTableIdents();
+    mQuelto_finirLignes(lec);
+    mQuelto_oublierTableIdents(lec.table);
     return rc;
 }
 
@@ -1459,42 +1746,20 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
 ** ident (S_MSG_ERR_0028) and a vehicle ranked twice (S_MSG_ERR_0029, the
 ** first rank kept) are warned about and skipped.  -1 only for a line with a
 ** single field.  While the identifier table answers, the line may be
-** finished a few lines later (see LignesSolution).  Works without any
-** allocation.
+** finished a few lines later (see LectureSolution).
 */
 int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
-    char champ1[OSUP_LONG_CHAMP];
-    ChampsLigne champs = mQuelto_champs(ligne, ctx->s_separateur);
-    if (mQuelto_extraireChamp(champs, champ1) != 0) return -1;
-    if (static_cast<size_t>(champs.suivant) > champs.longueur) mQuelto_finirLignes(); /* a single field: its failure comes next */
-    size_t longueur = 0;
-    const char *champ2 = mQuelto_champSuivant(champs, &longueur);
-    if (champ2 == nullptr) return -1;
-    if (longueur == 0) return 0;
-    if (longueur > static_cast<size_t>(OSUP_LONG_CHAMP) - 1) longueur = static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
-
-    InstancePb *instance = ctx->p_instancePb;
-    const int32_t rang = mQuelto_lireEntier(champ1);
-    if (s_tableIdents.liste == &instance->l_vehAOrdonnancer && rang >= 1 && rang <= instance->i_longFilm) {
-        mQuelto_attendreLigne(instance, rang, champ2, longueur);
-        return 0;
+    LectureSolution &lec = s_lecture;
+    if (lec.instance != ctx->p_instancePb) {
+        /* A reading of its own (the decoder called outside the reader): no table. */
+        mQuelto_finirLignes(lec);
+        mQuelto_oublierTableIdents(lec.table);
+        lec.instance = ctx->p_instancePb;
     }
-    mQuelto_finirLignes();
-    LigneSolution seule;
-    mQuelto_preparerLigne(seule, rang, champ2, longueur);
-    if (rang < 1 || rang > instance->i_longFilm) {
-        MessageQuelto m;
-        mQuelto_formater(m,
-                         "\nS_MSG_ERR_0027 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) has "
-                         "an invalid sequence rank (%s) !!\n",
-                         seule.champ2, champ1);
-        mQuelto_avertir(m);
-        return 0;
-    }
-    mQuelto_placerVehicule(instance, mQuelto_chercherVehIdent(instance, seule), rang, seule.champ2);
-    return 0;
+    lec.nbVehicules = lec.instance->i_longFilm;
+    return mQuelto_lireLigneSolution(lec, ligne, ctx->s_separateur);
 }
 
 /* ------------------------------------------------------------------------ */

@@ -23,6 +23,17 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte);
 int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char *chemin);
 int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte);
 
+/*
+** Start reading the solution file at chemin for the day-D vehicles of
+** instance on another thread, once the vehicles file is read: the reading of
+** that file by mQuelto_lireFichSeqSolutionEtMajInstancePb then replays what
+** was found, when it covers the same file and day.  The anticipated reading
+** writes nothing and reports nothing: whatever goes wrong is left to the
+** run's own reading.  The vehicles' identifiers must not change meanwhile.
+** Replaces any reading anticipated before.
+*/
+void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin);
+
 /* Reports. 0 / -1. */
 int Quelto_ecrireRapportSurSeqInitiale(InstancePb *instance, IndicateursSolution *indicateurs, const char *chemin);
 int Quelto_ecrireRapportSurNumSeqCalcule(InstancePb *instance, IndicateursSolution *indicateurs, const char *chemin);

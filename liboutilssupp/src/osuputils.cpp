@@ -177,12 +177,15 @@ static size_t longueurPiece(const LecteurLignes &l, size_t finPiece, size_t maxL
     return len;
 }
 
-/* The line the reader is handing to its decoding function (see OSupUtils_longueurLigne). */
+/*
+** The line the reader is handing to its decoding function (see
+** OSupUtils_longueurLigne), one per thread: two readers may run at once.
+*/
 struct LigneRemise {
     const char *ligne;
     size_t longueur;
 };
-static LigneRemise s_ligneRemise = {nullptr, 0};
+static thread_local LigneRemise s_ligneRemise = {nullptr, 0};
 
 /*
 ** Open path for reading; -1 (errno set) when it cannot be opened or names a
@@ -215,26 +218,28 @@ static int ouvrirFichier(const char *path)
 **   - the buffer cannot be allocated: 1 UTILS 00005, EX_FILACCES;
 **   - a line refused: 1 UTILS 00018 with the physical line number, then the
 **     line itself as a second report; nothing recorded.
-** The file is closed and the buffer freed on every path.
+** The file is closed and the buffer freed on every path.  The failures are
+** reported (and recorded) only when parler is true.
 */
-int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage decode, void *contexte, int maxLen)
+static int lireParLigne(const char *path, OSupUtils_FonctionDecodage decode, void *contexte, int maxLen, bool parler)
 {
     if (path == nullptr || decode == nullptr || maxLen < 2) {
-        signaler(__LINE__, &EA_INVPRMS,
-                 "OSupUtils_lireFichierParLigne(): parametres d'appel invalides (fichier %s, longueur %d)",
-                 path != nullptr ? path : "", maxLen);
+        if (parler)
+            signaler(__LINE__, &EA_INVPRMS,
+                     "OSupUtils_lireFichierParLigne(): parametres d'appel invalides (fichier %s, longueur %d)",
+                     path != nullptr ? path : "", maxLen);
         return -1;
     }
     const int fd = ouvrirFichier(path);
     if (fd < 0) {
-        signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
+        if (parler) signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
         return -1;
     }
     const size_t longueurMax = static_cast<size_t>(maxLen);
     LecteurLignes l{fd, nullptr, longueurMax + OSUP_MORCEAU_LECTURE + 1, 0, 0, false};
     l.tampon = static_cast<char *>(malloc(l.capacite));
     if (l.tampon == nullptr) {
-        signaler(__LINE__, &EX_FILACCES, "1 UTILS 00005 Erreur d'allocation memoire");
+        if (parler) signaler(__LINE__, &EX_FILACCES, "1 UTILS 00005 Erreur d'allocation memoire");
         close(fd);
         return -1;
     }
@@ -245,7 +250,7 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
         const int trouve = trouverPiece(l, longueurMax, &finPiece);
         if (trouve == 0) break;
         if (trouve < 0) {
-            signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
+            if (parler) signaler(__LINE__, &EX_FILACCES, "1 UTILS 00016 Probleme d'ouverture du fichier %s", path);
             rc = -1;
             break;
         }
@@ -263,10 +268,12 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
         const int refus = decode(ligne, contexte);
         s_ligneRemise = avant;
         if (refus != 0) {
-            signaler(__LINE__, nullptr,
-                     "1 UTILS 00018 erreur de decodage du fichier [ %s ], ligne (%lld), ligne lue : ", path,
-                     numLigne);
-            OSupTrace_Report(APPLI_SOURCE, __LINE__, nullptr, 0, "%s", ligne);
+            if (parler) {
+                signaler(__LINE__, nullptr,
+                         "1 UTILS 00018 erreur de decodage du fichier [ %s ], ligne (%lld), ligne lue : ", path,
+                         numLigne);
+                OSupTrace_Report(APPLI_SOURCE, __LINE__, nullptr, 0, "%s", ligne);
+            }
             rc = -1;
             break;
         }
@@ -275,6 +282,16 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
     free(l.tampon);
     close(fd);
     return rc;
+}
+
+int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage decode, void *contexte, int maxLen)
+{
+    return lireParLigne(path, decode, contexte, maxLen, true);
+}
+
+int OSupUtils_lireFichierEnSilence(const char *path, OSupUtils_FonctionDecodage decode, void *contexte, int maxLen)
+{
+    return lireParLigne(path, decode, contexte, maxLen, false);
 }
 
 /* The line being handed to a decoding function and its length, or null. */

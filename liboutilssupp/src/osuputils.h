@@ -24,6 +24,9 @@ typedef int (*OSupUtils_FonctionDecodage)(char *ligne, void *contexte);
 int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage decode, void *contexte,
                                   int maxLen);
 
+/* The same reading, which reports nothing: for a reading that another will redo if it fails. */
+int OSupUtils_lireFichierEnSilence(const char *path, OSupUtils_FonctionDecodage decode, void *contexte, int maxLen);
+
 /*
 ** Length of ligne.  While the reader hands a line to its decoding function,
 ** the length of that line (as handed, before the decoder changes it) is
