@@ -101,6 +101,27 @@ TEST(LecteurLignes, LigneRefuseeEtFichierIllisible)
     EXPECT_TRUE(c.lignes.empty());
 }
 
+/* The silent reader reads the same lines and fails the same way, without a report or a record. */
+TEST(LecteurLignes, LecteurSilencieux)
+{
+    TempDir d;
+    ecrireFichier(d / "f.txt", "h\n\r\nabcdefghi\nKO\nnon lue\n");
+    appli_reset_errno();
+    testing::internal::CaptureStderr();
+    Collecte c;
+    EXPECT_EQ(OSupUtils_lireFichierEnSilence((d / "f.txt").c_str(), decoder, &c, 5), -1);
+    EXPECT_EQ(c.lignes, (Lignes{"h", "abcd", "efgh", "i", "KO"}));
+    EXPECT_EQ(OSupUtils_lireFichierEnSilence((d / "absent").c_str(), decoder, &c, 10000), -1);
+    EXPECT_EQ(OSupUtils_lireFichierEnSilence(d.path().c_str(), decoder, &c, 10000), -1);
+    EXPECT_EQ(OSupUtils_lireFichierEnSilence(nullptr, decoder, &c, 10000), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(appli_last_error().code, nullptr);
+    ecrireFichier(d / "f.txt", "a\r\n\nb\n");
+    c.lignes.clear();
+    EXPECT_EQ(OSupUtils_lireFichierEnSilence((d / "f.txt").c_str(), decoder, &c, 10000), 0);
+    EXPECT_EQ(c.lignes, (Lignes{"a", "b"}));
+}
+
 /* The reader as a line buffer filled by fgets gives it: the reference of the buffered reader. */
 static Lignes lireParFgets(const std::string &chemin, int maxLen)
 {
