@@ -27,6 +27,12 @@
 **     empty array is a valid pointer), never written again and never freed;
 **     vehicles with equal flags may share them (see mQuelto_partagerFlags).
 **
+** The solution file may also be read ahead, on another thread, once the
+** vehicles file is read (mQuelto_anticiperFichSeqSolution): that reading
+** only reads the day-D vehicles' identifiers and writes their candidate
+** ranks, reports nothing, and its messages are replayed in order by the
+** run's reading of the file.
+**
 ** The reports only read the InstancePb and the IndicateursSolution; the
 ** sequence is l_vehAOrdonnancer walked in the order of its primary index,
 ** which the caller has sorted.
