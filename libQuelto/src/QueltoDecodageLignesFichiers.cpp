@@ -523,6 +523,60 @@ static void mQuelto_oublierDeBruijn();
 ** lists read already (their lengths give the flag columns).  -1 when the file
 ** is missing (S_MSG_ERR_0017, lists not initialised) or a line is refused.
 */
+/*
+** The hashes of the day-D vehicles' identifiers, in rank order, taken while
+** a large vehicles file is read (at least QUELTO_NB_VEH_HACHAGES lines by
+** the estimate of its first data line): the identifier table of an
+** anticipated reading of the solution file is then built from them, instead
+** of from the records, which it would read from end to end.  They stand
+** for the list liste while they number its vehicles and no candidate rank
+** has been written: the first reading of a solution file takes them or
+** drops them.  Given up when memory runs short.
+*/
+struct HachagesJour {
+    const LIST *liste = nullptr;   /* the list they are of; null: none */
+    uint64_t *h = nullptr;
+    size_t nb = 0, capacite = 0;
+};
+static HachagesJour s_hachagesJour;
+static constexpr uint64_t QUELTO_NB_VEH_HACHAGES = 16384;
+
+static uint64_t mQuelto_hacherIdentVeh(const Vehicule *v);
+
+/* Drop the hashes. */
+static void mQuelto_oublierHachagesJour()
+{
+    free(s_hachagesJour.h);
+    s_hachagesJour = HachagesJour{};
+}
+
+/* Start the hashes of the vehicles of l, for about nbLignes vehicles (none for a small day). */
+static void mQuelto_commencerHachagesJour(const LIST *l, uint64_t nbLignes)
+{
+    mQuelto_oublierHachagesJour();
+    if (nbLignes < QUELTO_NB_VEH_HACHAGES || nbLignes > (uint64_t{1} << 30)) return;
+    const size_t capacite = static_cast<size_t>(nbLignes);
+    uint64_t *h = static_cast<uint64_t *>(malloc(capacite * sizeof(uint64_t)));
+    if (h != nullptr) s_hachagesJour = HachagesJour{l, h, 0, capacite};
+}
+
+/* Note the hash of v, just appended to l. */
+static void mQuelto_noterHachage(const LIST *l, const Vehicule *v)
+{
+    HachagesJour &hj = s_hachagesJour;
+    if (hj.liste != l) return;
+    if (hj.nb == hj.capacite) {
+        void *plus = hj.capacite <= (size_t{1} << 30) ? realloc(hj.h, 2 * hj.capacite * sizeof(uint64_t)) : nullptr;
+        if (plus == nullptr) {
+            mQuelto_oublierHachagesJour();
+            return;
+        }
+        hj.h = static_cast<uint64_t *>(plus);
+        hj.capacite *= 2;
+    }
+    hj.h[hj.nb++] = mQuelto_hacherIdentVeh(v);
+}
+
 int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
 {
     const char *chemin = instance->s_fichVehicules;
@@ -539,6 +593,7 @@ int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
     }
     instance->s_jourJ[0] = '\0';
     instance->s_jourJMoins1[0] = '\0';
+    mQuelto_oublierHachagesJour();
     std::error_code erreur;
     const uintmax_t taille = std::filesystem::file_size(chemin, erreur);
     s_tailleFichierVeh = erreur || taille == static_cast<uintmax_t>(-1) ? 0 : static_cast<uint64_t>(taille);
@@ -1127,6 +1182,8 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
+    if (premiereLigne) mQuelto_commencerHachagesJour(&instance->l_vehAOrdonnancer, nbLignes);
+    if (liste == &instance->l_vehAOrdonnancer) mQuelto_noterHachage(liste, stocke);
     return 0;
 }
 
@@ -1271,11 +1328,14 @@ static bool mQuelto_reserverTableIdents(TableIdents &t, int32_t n)
 /*
 ** Fill the places reserved in t with the n vehicles of l (see above), shared
 ** identifiers marked, not resolved, and set the candidate rank of every
-** vehicle to -1 on the way.  Each vehicle's place is asked for AVANCE
-** vehicles before it is written.  false when a vehicle cannot be had (t is
-** then given up).
+** vehicle to -1 on the way; or, given the hashes of their identifiers
+** (hachages, in rank order), without reading the vehicles but where two
+** identifiers may be equal, and leaving their candidate ranks as they are.
+** Each vehicle's place is asked for AVANCE vehicles before it is written.
+** false when a vehicle cannot be had (t is then given up).
 */
-static bool mQuelto_remplirTableIdents(TableIdents &t, LIST *l, int32_t n, int64_t *nbPartages)
+static bool mQuelto_remplirTableIdents(TableIdents &t, LIST *l, int32_t n, int64_t *nbPartages,
+                                       const uint64_t *hachagesLus = nullptr)
 {
     conseillerGrandesPages(t.places, t.nbPlaces * sizeof(PlaceIdent));
     memset(t.places, 0xff, t.nbPlaces * sizeof(PlaceIdent));
@@ -1284,13 +1344,20 @@ static bool mQuelto_remplirTableIdents(TableIdents &t, LIST *l, int32_t n, int64
     uint64_t hachages[AVANCE]; /* of the vehicles waiting, by rank modulo AVANCE */
     *nbPartages = 0;
     for (int32_t r = 0; r < n && ok; r++) {
-        Vehicule *v = static_cast<Vehicule *>(list_element(l, r));
-        if (v == nullptr) ok = false;
-        else if (r >= AVANCE) ok = mQuelto_placerIdent(t, l, r - AVANCE, hachages[r % AVANCE], nbPartages);
+        if (r >= AVANCE) ok = mQuelto_placerIdent(t, l, r - AVANCE, hachages[r % AVANCE], nbPartages);
         if (!ok) break;
-        /* Written only when it must change: the line may be read meanwhile on another processor. */
-        if (v->i_rangSeqCandidat != -1) v->i_rangSeqCandidat = -1;
-        hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
+        if (hachagesLus != nullptr) {
+            hachages[r % AVANCE] = hachagesLus[r];
+        } else {
+            Vehicule *v = static_cast<Vehicule *>(list_element(l, r));
+            if (v == nullptr) {
+                ok = false;
+                break;
+            }
+            /* Written only when it must change: the line may be read meanwhile on another processor. */
+            if (v->i_rangSeqCandidat != -1) v->i_rangSeqCandidat = -1;
+            hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
+        }
         __builtin_prefetch(&t.places[mQuelto_placeInitiale(t, hachages[r % AVANCE])]);
     }
     for (int32_t r = n > AVANCE ? n - AVANCE : 0; r < n && ok; r++)
@@ -1598,6 +1665,7 @@ static bool mQuelto_trieeParIdent(const LIST *l, int32_t n)
 */
 struct AnticipationSolution {
     std::string chemin;
+    uint64_t *hachages = nullptr;   /* of the day's identifiers, taken from the vehicles file's reading, or null */
     std::atomic<bool> arreter{false};
     std::vector<EvenementSolution> evenements;
     LectureSolution lecture;
@@ -1609,6 +1677,7 @@ struct AnticipationSolution {
         arreter = true;
         if (fil.joinable()) fil.join();
         mQuelto_oublierTableIdents(lecture.table);
+        free(hachages);
     }
 };
 static std::unique_ptr<AnticipationSolution> s_anticipation;
@@ -1628,7 +1697,10 @@ static void mQuelto_lireEnAvance(AnticipationSolution *a)
     LectureSolution &lec = a->lecture;
     try {
         int64_t nbPartages = 0;
-        if (mQuelto_remplirTableIdents(lec.table, &lec.instance->l_vehAOrdonnancer, lec.nbVehicules, &nbPartages) &&
+        const bool table =
+            mQuelto_remplirTableIdents(lec.table, &lec.instance->l_vehAOrdonnancer, lec.nbVehicules, &nbPartages, a->hachages);
+        free(std::exchange(a->hachages, nullptr));
+        if (table &&
             OSupUtils_lireFichierEnSilence(a->chemin.c_str(), mQuelto_decodeLigneAnticipee, &lec, QUELTO_LONG_LIGNE) == 0) {
             mQuelto_finirLignes(lec);
             a->reussie = !lec.abandonnee;
@@ -1643,12 +1715,20 @@ void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin)
 {
     s_anticipation.reset();
     LIST *l = instance != nullptr ? &instance->l_vehAOrdonnancer : nullptr;
+    /* The hashes noted while the vehicles file was read, when they are this day's and still stand. */
+    uint64_t *hachages = nullptr;
+    if (l != nullptr && s_hachagesJour.liste == l && s_hachagesJour.nb == static_cast<size_t>(l->count))
+        hachages = std::exchange(s_hachagesJour.h, nullptr);
+    mQuelto_oublierHachagesJour();
     struct stat etat;
     if (l == nullptr || chemin == nullptr || l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 ||
-        l->count >= QUELTO_IDENT_PARTAGE || stat(chemin, &etat) != 0 || !S_ISREG(etat.st_mode))
+        l->count >= QUELTO_IDENT_PARTAGE || stat(chemin, &etat) != 0 || !S_ISREG(etat.st_mode)) {
+        free(hachages);
         return;
+    }
     try {
         auto a = std::make_unique<AnticipationSolution>();
+        a->hachages = std::exchange(hachages, nullptr);
         a->chemin = chemin;
         a->lecture.instance = instance;
         a->lecture.nbVehicules = l->count;
@@ -1660,6 +1740,7 @@ void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin)
         s_anticipation = std::move(a);
     } catch (const std::exception &) {
         /* No thread or no memory: the run reads the file itself. */
+        free(hachages);
     }
 }
 
@@ -1711,6 +1792,7 @@ static void mQuelto_rejouerAnticipation(InstancePb *instance, AnticipationSoluti
 */
 int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char *chemin)
 {
+    mQuelto_oublierHachagesJour();
     std::unique_ptr<AnticipationSolution> anticipee = mQuelto_prendreAnticipation(instance, chemin);
     if (!mQuelto_fichierExiste(chemin)) {
         MessageQuelto m;
@@ -1758,6 +1840,7 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
     LectureSolution &lec = s_lecture;
+    mQuelto_oublierHachagesJour();
     if (lec.instance != ctx->p_instancePb) {
         /* A reading of its own (the decoder called outside the reader): no table. */
         mQuelto_finirLignes(lec);
