@@ -1088,8 +1088,10 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     const ChampVeh &date = premiers[0], &rang = premiers[1], &ident = premiers[2], &teinte = premiers[3];
 
     MessageQuelto m;
+    /* Zeroed by copy: a zeroing loop of the size of a record starts slowly on some processors. */
+    static const Vehicule s_vehiculeNul{};
     Vehicule veh;
-    memset(&veh, 0, sizeof veh);
+    memcpy(&veh, &s_vehiculeNul, sizeof veh);
     veh.i_rangSeq = mQuelto_lireEntierChamp(rang);
     if (veh.i_rangSeq < 1) {
         char champ[OSUP_LONG_CHAMP];
