@@ -143,4 +143,31 @@ TEST(Generateur, SeedDeterminesFilesAndBadSizesAreRefused)
     EXPECT_NE(0, std::system((generateur() + " --frozen 0 --out '" + c.path() + "' 2>/dev/null").c_str()));
 }
 
+/*
+** A large day (its solution file read ahead while the reference is
+** prepared): a candidate that is the reference sequence (no batch limit to
+** break) gets the reference's report, line for line after the first; and a
+** run that fails before the candidate step (the reference report cannot be
+** created) stops the reading ahead and ends as usual.
+*/
+TEST(GrandeJournee, SolutionReadAheadGivesTheReferencesMarks)
+{
+    if (!existe(generateur())) GTEST_SKIP() << "quelto-gen not built";
+    TempDir d;
+    ASSERT_EQ(0, std::system((generateur() + " --seed 9 --vehicles 25000 --frozen 30 --high 4 --low 3 --max-q 12"
+                                             " --batch-limit 25000 --solution reference --instance grand --out '" + d.path() + "' >/dev/null").c_str()));
+    const Execution e = lancerExe(d.path());
+    ASSERT_EQ(0, e.status) << e.out << e.err;
+    const std::string ref = lireFichier(d / "results/grand_reference_report.txt");
+    const std::string cand = lireFichier(d / "results/grand_candidate_report.txt");
+    ASSERT_GT(ref.size(), 25000u);
+    EXPECT_EQ(ref.substr(ref.find('\n')), cand.substr(cand.find('\n')));
+
+    fs::remove(d / "results/grand_reference_report.txt");
+    fs::create_directory(d / "results/grand_reference_report.txt");
+    const Execution f = lancerExe(d.path());
+    EXPECT_EQ(255, f.status);
+    EXPECT_NE(std::string::npos, lireFichier(d / "logs/exeQuelto.log").find("S_MSG_ERR_0033")) << f.out;
+}
+
 }  // namespace

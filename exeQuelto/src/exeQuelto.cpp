@@ -265,6 +265,10 @@ bool executer()
     std::string nomInstance;
     if (!nommerInstance(instance, nomInstance)) return false;
     if (Quelto_lireFichiersEtMajInstancePb(&instance) != 0) return false;
+    /* The reading ahead reads the instance: stopped before it goes, whatever way the run ends. */
+    struct FinAnticipation {
+        ~FinAnticipation() { mQuelto_oublierAnticipation(); }
+    } finAnticipation;
     anticiperSolution(instance, nomInstance);
 
     if (!traiterReference(instance, nomInstance)) return false;

@@ -1316,7 +1316,8 @@ static bool mQuelto_resoudrePartages(TableIdents &t, const LIST *l)
 
 /*
 ** Take, in t, the places of a table for a day of n vehicles, not filled:
-** false when memory is short.  The caller of the thread that fills them.
+** false when memory is short.  The thread that starts an anticipated
+** reading takes them, so that they come from the run's own heap.
 */
 static bool mQuelto_reserverTableIdents(TableIdents &t, int32_t n)
 {
@@ -1515,15 +1516,33 @@ static void mQuelto_donnerRang(LectureSolution &lec, Vehicule *veh, int32_t rang
 }
 
 /*
+** Place the line of rank rang and second field champ2, of which coupe
+** characters are searched, on the vehicle that list_bsearch finds for it
+** (S_MSG_ERR_0028 when none).
+*/
+static void mQuelto_placerParBisection(LectureSolution &lec, int32_t rang, const char *champ2, size_t coupe)
+{
+    Vehicule cle{};
+    memcpy(cle.s_ident, champ2, coupe);
+    int rangListe = 0;
+    Vehicule *veh = static_cast<Vehicule *>(list_bsearch(&lec.instance->l_vehAOrdonnancer, &cle, &rangListe));
+    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, champ2);
+    else mQuelto_donnerRang(lec, veh, rang);
+}
+
+/*
 ** Place a line searched in the table: S_MSG_ERR_0028 when no vehicle has its
 ** identifier, its vehicle's rank otherwise; a line whose identifier several
-** vehicles share, when the table does not know which one, becomes an event.
+** vehicles share, when the table does not know which one, becomes an event
+** of an anticipated reading (or, in the run's reading, is placed by
+** list_bsearch at once).
 */
 template <size_t capacite>
 static void mQuelto_placerLigne(LectureSolution &lec, const LigneSolution<capacite> &ligne)
 {
     if ((ligne.rangVeh & QUELTO_IDENT_PARTAGE) != 0 && ligne.rangVeh != -1) {
-        if (lec.evenements->size() >= QUELTO_NB_MAX_EVENEMENTS) lec.abandonnee = true;
+        if (lec.evenements == nullptr) mQuelto_placerParBisection(lec, ligne.rang, ligne.champ2, ligne.coupe);
+        else if (lec.evenements->size() >= QUELTO_NB_MAX_EVENEMENTS) lec.abandonnee = true;
         else lec.evenements->push_back(EvenementSolution{true, ligne.rang, ligne.coupe, ligne.champ2});
         return;
     }
@@ -1610,12 +1629,7 @@ static int mQuelto_lireLigneSolution(LectureSolution &lec, char *ligne, const ch
         return 0;
     }
     /* Without the table: the vehicle that list_bsearch finds, placed at once. */
-    Vehicule cle{};
-    memcpy(cle.s_ident, seule.champ2, seule.coupe);
-    int rangListe = 0;
-    Vehicule *veh = static_cast<Vehicule *>(list_bsearch(&lec.instance->l_vehAOrdonnancer, &cle, &rangListe));
-    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, seule.champ2);
-    else mQuelto_donnerRang(lec, veh, rang);
+    mQuelto_placerParBisection(lec, rang, seule.champ2, seule.coupe);
     return 0;
 }
 
@@ -1746,6 +1760,11 @@ void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin)
     }
 }
 
+void mQuelto_oublierAnticipation()
+{
+    s_anticipation.reset();
+}
+
 /*
 ** The anticipated reading of the file at chemin for instance, finished, when
 ** it went through and still holds (the day sorted by identifier, of the
@@ -1764,23 +1783,14 @@ static std::unique_ptr<AnticipationSolution> mQuelto_prendreAnticipation(Instanc
     return a;
 }
 
-/* Replay the anticipated reading a (see above): its messages, its lines still to place. */
-static void mQuelto_rejouerAnticipation(InstancePb *instance, AnticipationSolution &a)
+/* Replay the anticipated reading a (see above): its messages, its lines still to place, in order. */
+static void mQuelto_rejouerAnticipation(AnticipationSolution &a)
 {
     LectureSolution &lec = a.lecture;
     lec.evenements = nullptr;
-    LIST *l = &instance->l_vehAOrdonnancer;
     for (const EvenementSolution &e : a.evenements) {
-        if (!e.partage) {
-            mQuelto_avertir(e.texte.c_str());
-            continue;
-        }
-        Vehicule cle{};
-        memcpy(cle.s_ident, e.texte.c_str(), e.coupe);
-        int rangVeh = 0;
-        Vehicule *veh = static_cast<Vehicule *>(list_bsearch(l, &cle, &rangVeh));
-        if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, e.texte.c_str());
-        else mQuelto_donnerRang(lec, veh, e.rang);
+        if (e.partage) mQuelto_placerParBisection(lec, e.rang, e.texte.c_str(), e.coupe);
+        else mQuelto_avertir(e.texte.c_str());
     }
 }
 
@@ -1805,7 +1815,7 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
         return -1;
     }
     if (anticipee != nullptr) {
-        mQuelto_rejouerAnticipation(instance, *anticipee);
+        mQuelto_rejouerAnticipation(*anticipee);
         return 0;
     }
     LectureSolution &lec = s_lecture;

@@ -28,11 +28,18 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte);
 ** instance on another thread, once the vehicles file is read: the reading of
 ** that file by mQuelto_lireFichSeqSolutionEtMajInstancePb then replays what
 ** was found, when it covers the same file and day.  The anticipated reading
-** writes nothing and reports nothing: whatever goes wrong is left to the
-** run's own reading.  The vehicles' identifiers must not change meanwhile.
+** writes nothing but candidate ranks and reports nothing: whatever goes
+** wrong is left to the run's own reading.  The vehicles' identifiers must
+** not change meanwhile, nor their candidate ranks be read or written.
 ** Replaces any reading anticipated before.
 */
 void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin);
+
+/*
+** Stop the anticipated reading, if any, and forget it: to be done before its
+** InstancePb goes away (it reads the day's vehicles until stopped).
+*/
+void mQuelto_oublierAnticipation();
 
 /* Reports. 0 / -1. */
 int Quelto_ecrireRapportSurSeqInitiale(InstancePb *instance, IndicateursSolution *indicateurs, const char *chemin);
