@@ -87,13 +87,14 @@ int lire(InstancePb &inst, const uint8_t *data, size_t size)
     fuzzEcrire("vehicles.txt", parts[0]);
     fuzzEcrire("solution.txt", parts[1]);
     if (mQuelto_lireFichEcartsCritEtMajInstancePb(&inst) != 0) abort();
+    ContexteEvaluation contexte;
     verifierStatut(mQuelto_lireFichVehEtMajInstancePb(&inst));
     inst.i_longFilm = list_length(&inst.l_vehAOrdonnancer);
     /* Half the inputs have the solution read ahead, on another thread, as the run does on large days. */
-    if (size > 0 && (data[size - 1] & 1) != 0) mQuelto_anticiperFichSeqSolution(&inst, (dossier + "solution.txt").c_str());
+    const std::string solution = dossier + "solution.txt";
+    if (size > 0 && (data[size - 1] & 1) != 0) mQuelto_anticiperFichSeqSolution(&contexte, &inst, solution.c_str());
     list_trier(&inst.l_vehAOrdonnancer, mQuelto_comparerVehIdent);
-    int rc = verifierStatut(mQuelto_lireFichSeqSolutionEtMajInstancePb(&inst, (dossier + "solution.txt").c_str()));
-    mQuelto_oublierAnticipation();
+    int rc = verifierStatut(mQuelto_lireFichSeqSolutionEtMajInstancePb(&inst, solution.c_str(), &contexte));
     for (int r = 0; rc == 0 && r < inst.i_longFilm; r++) {
         const Vehicule *v = static_cast<const Vehicule *>(list_element(&inst.l_vehAOrdonnancer, r));
         if (v == nullptr || v->i_rangSeqCandidat == 0 || v->i_rangSeqCandidat < -1 ||

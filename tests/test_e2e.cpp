@@ -1,7 +1,7 @@
 /*
 ** End-to-end runs of exeQuelto on hand-made working directories.
 **
-** Each case is a folder of tests/data/e2e/:
+** Cases kept as folders of tests/data/e2e/:
 **
 **     base        optional: name of a case whose input/ is laid down first
 **     input/      files copied into a fresh working directory (over the base's)
@@ -9,6 +9,35 @@
 **     expected/   status, stdout, stderr: what the run must give;
 **                 files/PATH: files the run must leave, with this content;
 **                 absent: paths that must not exist after the run
+** (a folder without expected/ only serves as a base).
+**
+** Many small cases are kept in the .txt files of tests/data/cases/ instead.
+** Each line of such a file is, by its first byte:
+**
+**     "|"         one line of the block above it, its newline included;
+**                 any bytes may follow (ISO 8859-1, CR, "|", "#", ...)
+**     "\"         the block above ends without a final newline (the rest
+**                 of this line is ignored)
+**     "#"         a comment; empty lines are skipped too
+**     else        a directive: a keyword, one blank, its argument
+**
+** A case begins at "case NAME" (letters, digits and _; the name of the
+** test) and is made, in its order, of
+**
+**     base FOLDER     lay down the inputs of a folder case (as above)
+**     write PATH      write the block that follows to PATH (folders made)
+**     remove PATH     delete PATH
+**     status N        the exit status the run must give
+**     stdout, stderr  (blocks) what the run must print
+**     expect PATH     (block) a file the run must leave, with this content
+**     absent PATH     a path that must not exist after the run
+**
+** status, stdout and stderr are required.  tests/data/cases/record.py
+** (re)writes the expected blocks from a run of a given exeQuelto (and
+** checks them with --check), so a new case can be written with its
+** inputs and its "expect" and "absent" lines only.  (ctest learns of a new
+** case when test_e2e is built again.)
+**
 ** Dates compare as "<DATE>", located trace line numbers as "<L>".
 */
 #include <gtest/gtest.h>
@@ -18,6 +47,8 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,6 +60,7 @@ using namespace testutil;
 namespace {
 
 const std::string DONNEES = std::string(QUELTO_TEST_DATA) + "/e2e/";
+const std::string TEXTES = std::string(QUELTO_TEST_DATA) + "/cases/";
 
 /* The non-empty lines of a file; none when the file does not exist. */
 std::vector<std::string> lignes(const std::string &chemin)
@@ -56,35 +88,108 @@ std::string normaliser(const std::string &texte)
     return std::regex_replace(masquerDates(texte), ligne, "$1,<L>]");
 }
 
-class CasE2e : public ::testing::TestWithParam<const char *> {};
+/* One directive of a case: its keyword, its argument and its block. */
+struct Directive {
+    std::string mot, arg, bloc;
+};
+
+/* A case, folder or text: its name, where it is written, its directives. */
+struct Cas {
+    std::string nom, lieu;
+    std::vector<Directive> d;
+};
+
+void PrintTo(const Cas &c, std::ostream *os) { *os << c.lieu; }
+
+/* The folder case cas, as the directives that a text case would give. */
+Cas casDossier(const std::string &cas)
+{
+    const std::string att = DONNEES + cas + "/expected/";
+    Cas c{cas, "e2e/" + cas, {{"base", cas, ""}, {"status", lireFichier(att + "status"), ""},
+                              {"stdout", "", lireFichier(att + "stdout")}, {"stderr", "", lireFichier(att + "stderr")}}};
+    if (fs::exists(att + "files"))
+        for (const auto &f : fs::recursive_directory_iterator(att + "files"))
+            if (f.is_regular_file())
+                c.d.push_back({"expect", fs::relative(f.path(), att + "files").string(), lireFichier(f.path().string())});
+    for (const std::string &p : lignes(att + "absent")) c.d.push_back({"absent", p, ""});
+    return c;
+}
+
+/* Every folder of tests/data/e2e that has expected outputs, by name. */
+std::vector<Cas> casDossiers()
+{
+    std::vector<Cas> v;
+    for (const auto &f : fs::directory_iterator(DONNEES))
+        if (fs::exists(f.path() / "expected")) v.push_back(casDossier(f.path().filename().string()));
+    std::sort(v.begin(), v.end(), [](const Cas &a, const Cas &b) { return a.nom < b.nom; });
+    return v;
+}
+
+/* Every case of the .txt files of tests/data/cases/; a line out of the syntax stops the program. */
+std::vector<Cas> casTextes()
+{
+    std::vector<std::string> fichiers;
+    for (const auto &f : fs::directory_iterator(TEXTES))
+        if (f.path().extension() == ".txt") fichiers.push_back(f.path().filename().string());
+    std::sort(fichiers.begin(), fichiers.end());
+    std::vector<Cas> v;
+    for (const std::string &f : fichiers) {
+        std::istringstream in(lireFichier(TEXTES + f));
+        int n = 0;
+        for (std::string l; std::getline(in, l);) {
+            const std::string lieu = f + ":" + std::to_string(++n);
+            if (l.empty() || l[0] == '#') continue;
+            if (l.rfind("case ", 0) == 0) {
+                v.push_back({l.substr(5), lieu, {}});
+                continue;
+            }
+            const bool bloc = l[0] == '|' || l[0] == '\\';
+            const std::string mot = v.empty() || v.back().d.empty() ? "" : v.back().d.back().mot;
+            if (v.empty() || (bloc && mot != "write" && mot != "stdout" && mot != "stderr" && mot != "expect") ||
+                (l[0] == '\\' && (v.back().d.back().bloc.empty() || v.back().d.back().bloc.back() != '\n')))
+                throw std::runtime_error(TEXTES + lieu + ": line out of place");
+            const size_t blanc = l.find(' ');
+            if (l[0] == '|') v.back().d.back().bloc += l.substr(1) + "\n";
+            else if (l[0] == '\\') v.back().d.back().bloc.pop_back();
+            else v.back().d.push_back({l.substr(0, blanc), blanc == std::string::npos ? "" : l.substr(blanc + 1), ""});
+        }
+    }
+    return v;
+}
+
+class CasE2e : public ::testing::TestWithParam<Cas> {};
 
 TEST_P(CasE2e, RunMatchesHandDerivedOutputs)
 {
-    const std::string cas = GetParam(), attendu = DONNEES + cas + "/expected/";
+    const Cas &c = GetParam();
     TempDir dir;
-    poserEntrees(cas, dir.path());
-    const Execution e = lancerExe(dir.path());
-
-    EXPECT_EQ(std::stoi(lireFichier(attendu + "status")), e.status);
-    EXPECT_EQ(lireFichier(attendu + "stdout"), normaliser(e.out)) << "stdout";
-    EXPECT_EQ(lireFichier(attendu + "stderr"), normaliser(e.err)) << "stderr";
-    if (fs::exists(attendu + "files")) {
-        for (const auto &f : fs::recursive_directory_iterator(attendu + "files")) {
-            if (!f.is_regular_file()) continue;
-            const std::string rel = fs::relative(f.path(), attendu + "files").string();
-            ASSERT_TRUE(existe(dir / rel)) << rel << " missing";
-            EXPECT_EQ(lireFichier(f.path().string()), normaliser(lireFichier(dir / rel))) << rel;
+    for (const Directive &d : c.d) {
+        if (d.mot == "base") poserEntrees(d.arg, dir.path());
+        if (d.mot == "remove") fs::remove(dir / d.arg);
+        if (d.mot == "write") {
+            fs::create_directories(fs::path(dir / d.arg).parent_path());
+            ecrireFichier(dir / d.arg, d.bloc);
         }
     }
-    for (const std::string &p : lignes(attendu + "absent")) EXPECT_FALSE(existe(dir / p)) << p << " exists";
+    const Execution e = lancerExe(dir.path());
+    int sorties = 0;
+    for (const Directive &d : c.d) {
+        sorties += d.mot == "status" || d.mot == "stdout" || d.mot == "stderr";
+        if (d.mot == "status") EXPECT_EQ(std::stoi(d.arg), e.status);
+        else if (d.mot == "stdout") EXPECT_EQ(d.bloc, normaliser(e.out)) << "stdout";
+        else if (d.mot == "stderr") EXPECT_EQ(d.bloc, normaliser(e.err)) << "stderr";
+        else if (d.mot == "absent") EXPECT_FALSE(existe(dir / d.arg)) << d.arg << " exists";
+        else if (d.mot == "expect" && !existe(dir / d.arg)) ADD_FAILURE() << d.arg << " missing";
+        else if (d.mot == "expect") EXPECT_EQ(d.bloc, normaliser(lireFichier(dir / d.arg))) << d.arg;
+        else if (d.mot != "base" && d.mot != "write" && d.mot != "remove") ADD_FAILURE() << c.lieu << ": unknown " << d.mot;
+    }
+    EXPECT_EQ(3, sorties) << c.lieu << ": a case needs status, stdout and stderr once each";
 }
 
-INSTANTIATE_TEST_SUITE_P(Cas, CasE2e,
-                         ::testing::Values("complete", "batch_limit", "missing_vehicle", "ties", "no_ini",
-                                           "log_dir_missing", "undefined_setting", "path_too_long", "path_1023",
-                                           "missing_instance_file", "solution_missing", "bad_priority_flag",
-                                           "short_vehicle_line"),
-                         [](const ::testing::TestParamInfo<const char *> &i) { return std::string(i.param); });
+std::string nomCas(const ::testing::TestParamInfo<Cas> &i) { return i.param.nom; }
+
+INSTANTIATE_TEST_SUITE_P(Cas, CasE2e, ::testing::ValuesIn(casDossiers()), nomCas);
+INSTANTIATE_TEST_SUITE_P(Textes, CasE2e, ::testing::ValuesIn(casTextes()), nomCas);
 
 /* quelto-gen is built beside the program. */
 std::string generateur()

@@ -1,524 +1,377 @@
 /*
-** Tests of instance preparation, the results record and sequence evaluation.
-** Instances are built by hand (constraint and vehicle lists filled directly);
-** the window counting is checked against a plain recount over the explicit
-** sequence history + day D on random small instances.
+** Tests of instance preparation and sequence evaluation, on instances built
+** by hand as the file readers leave them.  The evaluation is checked against
+** a plain recount over the explicit sequence (frozen history, then day D),
+** preparation without sorting against preparation with it, and the sort keys
+** against the comparators they stand for.
 */
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <map>
+#include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "QueltoDecodageLignesFichiers.h"
 #include "QueltoGesDonnees.h"
-#include "list.h"
 #include "osuptraces.h"
 #include "testutil.h"
 #include "traces.h"
 
 namespace {
 
+using quelto::EvaluatedSequence;
+using quelto::Priority;
 using Drapeaux = std::vector<int>;
 
-/* Builds an InstancePb as the file readers would leave it. */
-class Constructeur {
-public:
-    InstancePb *inst;
+/*
+** Builds an InstancePb as the file readers leave it.  A vehicle's flags are
+** those of the high then of the low priority constraints; its identifier is
+** by default its rank in its list.
+*/
+struct Constructeur {
+    InstancePb *inst = static_cast<InstancePb *>(calloc(1, sizeof(InstancePb)));
 
-    Constructeur()
+    explicit Constructeur(const std::vector<int> &codes = {1, 2, 3}, int limite = 1000)
     {
-        inst = static_cast<InstancePb *>(calloc(1, sizeof(InstancePb)));
-        list_init(&inst->l_ecartsPrio, 0, 0, sizeof(EcartCritere), nullptr);
-        list_init(&inst->l_ecartsNonPrio, 0, 0, sizeof(EcartCritere), nullptr);
-        list_init(&inst->l_vehFiges, 200, 0, sizeof(Vehicule), nullptr);
-        list_init(&inst->l_vehAOrdonnancer, 2000, 0, sizeof(Vehicule), nullptr);
-        inst->i_longMaxRafTeintes = 1000;
-        objectifs({1, 2, 3});
+        for (LIST *l : {&inst->l_ecartsPrio, &inst->l_ecartsNonPrio}) list_init(l, 0, 0, sizeof(EcartCritere), nullptr);
+        for (LIST *l : {&inst->l_vehFiges, &inst->l_vehAOrdonnancer}) list_init(l, 0, 0, sizeof(Vehicule), nullptr);
+        inst->i_longMaxRafTeintes = limite;
+        for (int code : codes) inst->i_codesObjectifs[inst->i_nbObjectifs++] = code;
     }
     Constructeur &ecart(bool prio, int p, int q)
     {
         EcartCritere e{};
-        e.i_numerateur = p;
-        e.i_denominateur = q;
+        e.i_numerateur = p, e.i_denominateur = q;
         list_append(prio ? &inst->l_ecartsPrio : &inst->l_ecartsNonPrio, &e, 0);
         return *this;
     }
-    Constructeur &objectifs(std::vector<int> codes)
+    Constructeur &vehicule(bool fige, int rang, int teinte, const Drapeaux &d = {}, std::string ident = "")
     {
-        inst->i_nbObjectifs = static_cast<int>(codes.size());
-        for (int i = 0; i < QUELTO_NB_MAX_OBJECTIFS; i++)
-            inst->i_codesObjectifs[i] = i < inst->i_nbObjectifs ? codes[i] : -1;
-        return *this;
-    }
-    Constructeur &fige(int rang, int teinte, Drapeaux p = {}, Drapeaux np = {})
-    {
-        return vehicule(&inst->l_vehFiges, rang, teinte, p, np, "F");
-    }
-    Constructeur &jour(int rang, int teinte, Drapeaux p = {}, Drapeaux np = {}, const char *ident = "V")
-    {
-        return vehicule(&inst->l_vehAOrdonnancer, rang, teinte, p, np, ident);
-    }
-
-private:
-    static int32_t *drapeaux(const Drapeaux &d, int nb)
-    {
-        int32_t *t = static_cast<int32_t *>(calloc(nb > 0 ? nb : 1, sizeof(int32_t)));
-        for (size_t k = 0; k < d.size() && static_cast<int>(k) < nb; k++) t[k] = d[k];
-        return t;
-    }
-    Constructeur &vehicule(LIST *l, int rang, int teinte, const Drapeaux &p, const Drapeaux &np, const char *ident)
-    {
+        LIST *l = fige ? &inst->l_vehFiges : &inst->l_vehAOrdonnancer;
         Vehicule v{};
-        snprintf(v.s_ident, sizeof v.s_ident, "%s", ident);
-        v.i_rangSeq = rang;
-        v.i_rangSeqCandidat = -1;
-        v.i_teinte = teinte;
-        v.i_vectBoolEcPrio = drapeaux(p, list_length(&inst->l_ecartsPrio));
-        v.i_vectBoolEcNonPrio = drapeaux(np, list_length(&inst->l_ecartsNonPrio));
+        snprintf(v.s_ident, sizeof v.s_ident, "%s", (ident.empty() ? std::to_string(list_length(l)) : ident).c_str());
+        v.i_rangSeq = rang, v.i_rangSeqCandidat = -1, v.i_teinte = teinte;
+        const size_t nbP = list_length(&inst->l_ecartsPrio), nb = nbP + list_length(&inst->l_ecartsNonPrio);
+        v.i_vectBoolEcPrio = static_cast<int32_t *>(calloc(nb + 1, sizeof(int32_t)));
+        v.i_vectBoolEcNonPrio = static_cast<int32_t *>(calloc(nb + 1, sizeof(int32_t)));
+        for (size_t k = 0; k < nb && k < d.size(); k++)
+            (k < nbP ? v.i_vectBoolEcPrio[k] : v.i_vectBoolEcNonPrio[k - nbP]) = d[k];
         list_append(l, &v, 0);
         return *this;
     }
+    Constructeur &fige(int rang, int teinte, const Drapeaux &d = {}) { return vehicule(true, rang, teinte, d); }
+    Constructeur &jour(int rang, int teinte, const Drapeaux &d = {}) { return vehicule(false, rang, teinte, d); }
 };
 
-/* Every test writes its trace log into its own folder. */
+/* The figures of a results record, its violation arrays included. */
+std::vector<double> chiffres(const IndicateursSolution &r, const InstancePb *inst)
+{
+    std::vector<double> c = {double(r.i_nbPurges), r.d_longMoyRafales, double(r.i_flagLongMaxRafTeintesOk),
+                             double(r.i_teinteRafaleTropLongue), double(r.i_longRafaleTropLongue),
+                             double(r.i_nbViolEcPrio), double(r.i_nbViolEcNonPrio), r.d_note};
+    c.insert(c.end(), r.i_vectNbViolEcPrio, r.i_vectNbViolEcPrio + inst->i_nbEcartsPrio);
+    c.insert(c.end(), r.i_vectNbViolEcNonPrio, r.i_vectNbViolEcNonPrio + inst->i_nbEcartsNonPrio);
+    return c;
+}
+
+/*
+** The families of a prepared instance in family order: what the family key
+** holds of each (with cle: colour, flags) and its sorted ranks.  Checks the
+** size and colour flags of each on the way.
+*/
+std::string familles(const InstancePb *inst, bool cle)
+{
+    std::ostringstream s;
+    const LIST_FCMP f = inst->l_vehAOrdonnancer.fcmp;
+    for (int k = 0; k < inst->i_nbFamilles; k++) {
+        const auto *fam = static_cast<const Famille *>(list_element(&inst->l_familles, k));
+        EXPECT_EQ(fam->i_nbVeh, inst->i_vectVFam[k]);
+        EXPECT_EQ(1, mQuelto_drapeauTeinteFamille(inst, k, fam->i_teinte));
+        EXPECT_TRUE(inst->i_matBoolTeinte == nullptr || inst->i_matBoolTeinte[k][fam->i_teinte] == 1);
+        std::vector<int> rangs(fam->i_vectRangVeh, fam->i_vectRangVeh + fam->i_nbVeh);
+        std::sort(rangs.begin(), rangs.end());
+        s << (k > 0 ? "|" : "") << (cle && f != mQuelto_comparerVehEcarts ? "t" + std::to_string(fam->i_teinte) : "");
+        const bool drapeaux = cle && f != mQuelto_comparerVehTeinte;
+        for (int j = 0; drapeaux && j < inst->i_nbEcartsPrio; j++) s << fam->i_vectBoolEcPrio[j];
+        for (int j = 0; drapeaux && j < inst->i_nbEcartsNonPrio; j++) s << fam->i_vectBoolEcNonPrio[j];
+        for (size_t j = 0; j < rangs.size(); j++) s << (j > 0 || cle ? " " : "") << rangs[j];
+    }
+    return s.str();
+}
+
+/*
+** What the evaluation of the order installed on day D must find, recounted
+** from the vehicles.  The explicit sequence is the history, the last M - 1
+** frozen vehicles by rank (M the greatest denominator, lowered to the number
+** of frozen vehicles when M - 1 exceeds it) at positions -(M - 1)..-1, then
+** day D.  The windows of a p/q constraint start at 1 - q .. -1 (q positions
+** each) and at 0 .. N - p - 1 (cut at the end of day D); places before the
+** history carry no option.  Nothing when day D is too short for a window.
+*/
+std::optional<EvaluatedSequence> recompter(const InstancePb *inst)
+{
+    const LIST *l = &inst->l_vehAOrdonnancer, *ecarts[2] = {&inst->l_ecartsPrio, &inst->l_ecartsNonPrio};
+    const int n = list_length(l), nbF = list_length(&inst->l_vehFiges);
+    std::vector<const Vehicule *> seq;  // the vehicle at position t is seq[t + h]
+    for (int r = 0; r < nbF; r++) seq.push_back(static_cast<const Vehicule *>(list_element(&inst->l_vehFiges, r)));
+    std::sort(seq.begin(), seq.end(), [](auto *a, auto *b) { return a->i_rangSeq < b->i_rangSeq; });
+    const int32_t avant = seq.back()->i_teinte;
+    int m = 1;
+    for (const LIST *e : ecarts)
+        for (int k = 0; k < list_length(e); k++)
+            m = std::max(m, static_cast<const EcartCritere *>(list_element(e, k))->i_denominateur);
+    const int h = (m - 1 > nbF ? nbF : m) - 1;
+    seq.erase(seq.begin(), seq.end() - h);
+    EvaluatedSequence s;
+    s.reset(n, list_length(ecarts[0]), list_length(ecarts[1]), inst->indicateursSeqInitiale);
+    s.detail.emplace();
+    for (int i = 0; i < n; i++) {
+        seq.push_back(static_cast<const Vehicule *>(list_element_trie(l, i)));
+        s.order[i] = std::stoi(seq.back()->s_ident), s.colours[i] = seq.back()->i_teinte;
+    }
+    int32_t total[2] = {0, 0};
+    for (int bas = 0; bas < 2; bas++) {
+        const Priority prio = bas ? Priority::low : Priority::high;
+        for (int k = 0; k < list_length(ecarts[bas]); k++) {
+            const auto *e = static_cast<const EcartCritere *>(list_element(ecarts[bas], k));
+            const int p = e->i_numerateur, q = e->i_denominateur;
+            std::vector<int> somme{0};  // at t + h, the options of positions -h .. t - 1
+            for (auto *v : seq)
+                somme.push_back(somme.back() + ((bas ? v->i_vectBoolEcNonPrio : v->i_vectBoolEcPrio)[k] == 1));
+            uint64_t *ligne = s.options(prio).row(k);
+            for (int i = 0; i < n; i++) ligne[i / 64] |= uint64_t(somme[h + i + 1] - somme[h + i]) << i % 64;
+            for (int debut = 1 - q; debut < 0 || debut < n - p; debut++) {
+                const int fin = debut < 0 ? debut + q - 1 : std::min(debut + q, n) - 1;
+                if (fin >= n) return std::nullopt;
+                const int nb = somme[fin + h + 1] - somme[std::max(debut, -h) + h];
+                if (nb <= p) continue;
+                s.violations(prio)[k] += nb - p;
+                s.detail->windows.push_back({prio, k, debut, fin, nb, nb - p, debut < 0});
+            }
+            total[bas] += s.violations(prio)[k];
+        }
+    }
+    IndicateursSolution &r = s.results;
+    r.i_nbPurges = 0;
+    for (int i = 0, debut = 0; i < n; i++) {
+        if (s.colours[i] != (i == 0 ? avant : s.colours[i - 1])) r.i_nbPurges++, s.detail->colour_changes.push_back(i);
+        if (i > 0 && s.colours[i] != s.colours[i - 1]) debut = i;
+        const int longueur = i + 1 - debut;
+        if ((i + 1 < n && s.colours[i + 1] == s.colours[i]) || longueur <= inst->i_longMaxRafTeintes) continue;
+        if (!(inst->d_poidsPurges > 0)) continue;
+        s.detail->long_batches.push_back({s.colours[i], debut, longueur});
+        if (r.i_flagLongMaxRafTeintesOk == 0) continue;
+        r.i_flagLongMaxRafTeintesOk = 0, r.i_teinteRafaleTropLongue = s.colours[i], r.i_longRafaleTropLongue = longueur;
+    }
+    r.d_longMoyRafales = r.i_nbPurges > 0 ? double(n) / r.i_nbPurges : HUGE_VAL;
+    r.i_nbViolEcPrio = total[0], r.i_nbViolEcNonPrio = total[1];
+    r.d_note = (total[0] * inst->d_poidsEcPrio + total[1] * inst->d_poidsEcNonPrio) +
+               r.i_nbPurges * inst->d_poidsPurges;
+    return s;
+}
+
+/* Every test writes its trace log into its own folder, and its error reports beside it. */
 class GesDonnees : public ::testing::Test {
 protected:
     testutil::TempDir dir;
-    std::string log = dir / "trace.log";
-    FILE *rapport = nullptr;  // error reports, kept off the test's standard error
+    FILE *rapport = fopen((dir / "rapport.txt").c_str(), "w");
     void SetUp() override
     {
-        ASSERT_EQ(0, f_set_dbg_logfile_name(log.c_str(), "w"));
-        rapport = fopen((dir / "rapport.txt").c_str(), "w");
+        ASSERT_EQ(0, f_set_dbg_logfile_name((dir / "trace.log").c_str(), "w"));
         OSupTrace_SetStream(rapport);
     }
-    void TearDown() override
+    void TearDown() override { OSupTrace_SetStream(nullptr), fclose(rapport); }
+    /* Whether the trace log holds, as a line, the text of tests/data/evaluation/messages.txt under key. */
+    bool traceContientMessage(const std::string &cle)
     {
-        OSupTrace_SetStream(nullptr);
-        if (rapport != nullptr) fclose(rapport);
+        const std::string t = testutil::lireFichier(QUELTO_TEST_DATA "/evaluation/messages.txt");
+        const size_t debut = t.find("\n" + cle + " ") + cle.size() + 2;
+        return nbDans("\n" + t.substr(debut, t.find('\n', debut) - debut) + "\n") > 0;
     }
-    std::string trace() { return testutil::lireFichier(log); }
-    int nbErreursInternes()
+    int nbErreursInternes() { return nbDans("[libQuelto/src/QueltoGesDonnees,"); }
+    int nbDans(const std::string &motif)
     {
-        std::string t = trace(), motif = "[libQuelto/src/QueltoGesDonnees,";
+        const std::string t = testutil::lireFichier(dir / "trace.log");
         int n = 0;
         for (size_t pos = t.find(motif); pos != std::string::npos; pos = t.find(motif, pos + 1)) n++;
         return n;
     }
+
+    /*
+    ** The reference order of a prepared instance evaluated with its detail
+    ** (into evaluee), then without (when the window counter takes its
+    ** shortcuts), both as the recount finds it; on a day D too short, -1
+    ** and two internal errors.
+    */
+    EvaluatedSequence evaluee;
+    void verifierReference(InstancePb *inst)
+    {
+        list_trier(&inst->l_vehAOrdonnancer, mQuelto_comparerVehRangSeq);
+        std::optional<EvaluatedSequence> attendu = recompter(inst);
+        const int erreurs = nbErreursInternes();
+        const int statut = Quelto_evaluerSequence(inst, &inst->indicateursSeqInitiale, true, &evaluee);
+        EXPECT_EQ(attendu ? 0 : -1, statut);
+        EXPECT_EQ(erreurs + (attendu ? 0 : 2), nbErreursInternes());
+        if (!attendu || statut != 0) return;
+        EXPECT_EQ(chiffres(attendu->results, inst), chiffres(evaluee.results, inst));
+        EXPECT_TRUE(*attendu == evaluee);  // order, colours, options and detail too
+        EvaluatedSequence sans;
+        ASSERT_EQ(0, Quelto_calculerIndicateursSurSeqInitiale(inst, &sans));
+        EXPECT_EQ(chiffres(attendu->results, inst), chiffres(inst->indicateursSeqInitiale, inst));
+        attendu->detail.reset();
+        EXPECT_TRUE(*attendu == sans);
+    }
 };
-
-/* Prepare, install the reference order, evaluate.  The status of the first failure. */
-int evaluer(InstancePb *inst)
-{
-    if (Quelto_majInstancePb(inst) != 0) return -1;
-    list_trier(&inst->l_vehAOrdonnancer, mQuelto_comparerVehRangSeq);
-    return Quelto_calculerIndicateursSurSeqInitiale(inst);
-}
-
-/*
-** One high priority constraint p/q; frozen flags oldest first, day-D flags in
-** sequence order.  qMax > q adds a low priority 0/qMax constraint without
-** options to raise the greatest denominator.
-*/
-InstancePb *uneContrainte(int p, int q, Drapeaux hist, Drapeaux jourJ, int qMax = 0)
-{
-    Constructeur c;
-    c.ecart(true, p, q);
-    if (qMax > q) c.ecart(false, 0, qMax);
-    for (size_t j = 0; j < hist.size(); j++) c.fige(static_cast<int>(j) + 1, 1, {hist[j]});
-    for (size_t i = 0; i < jourJ.size(); i++) c.jour(static_cast<int>(i) + 1, 1, {jourJ[i]});
-    return c.inst;
-}
+using Evaluation = GesDonnees;
 
 }  // namespace
 
-TEST_F(GesDonnees, CompteursPourcentagesEtPurgesMinimales)
+/*
+** One instance under several objectives: its counts (the colour of the last
+** frozen vehicle counts, not that of an earlier one; percentages truncated),
+** the frozen history (ten frozen appended out of order, M = 4: the three of
+** greatest rank, oldest first), the weights and the families of each key.
+*/
+TEST_F(GesDonnees, ChiffresPoidsEtFamilles)
 {
-    Constructeur c;
-    c.ecart(true, 1, 2).ecart(false, 1, 2);
-    c.fige(1, 9).fige(2, 4);
-    c.jour(3, 1, {1}, {1}).jour(1, 1, {1}, {0}).jour(2, 2, {0}, {0});
-    c.inst->i_longMaxRafTeintes = 5;
-    ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
-    EXPECT_EQ(3, c.inst->i_longFilm);
-    EXPECT_EQ(2, c.inst->i_denominateurMax);
-    EXPECT_EQ(4, c.inst->i_nbTeintes);  // last frozen colour counts, an earlier frozen one does not
-    EXPECT_EQ(4, c.inst->i_teintePos_1);
-    EXPECT_EQ(66.0, c.inst->d_vectPourcentVehEcPrio[0]);  // 2 of 3, truncated
-    EXPECT_EQ(33.0, c.inst->d_vectPourcentVehEcNonPrio[0]);
-    EXPECT_EQ(1, c.inst->i_vectNbVehParNbEcarts[0]);
-    EXPECT_EQ(1, c.inst->i_vectNbVehParNbEcarts[1]);
-    EXPECT_EQ(1, c.inst->i_vectNbVehParNbEcarts[2]);
-    EXPECT_EQ(1, c.inst->i_nbMinimalPurges);  // colours 1, 1, 2 with limit 5
-
-    Constructeur dix;
-    dix.objectifs({3}).fige(1, 1);
-    for (int i = 1; i <= 10; i++) dix.jour(i, 7);
-    dix.inst->i_longMaxRafTeintes = 3;
-    ASSERT_EQ(0, Quelto_majInstancePb(dix.inst));
-    EXPECT_EQ(3, dix.inst->i_nbMinimalPurges);
-
-    Constructeur seul;
-    seul.fige(1, 1).jour(1, 2);
-    ASSERT_EQ(0, Quelto_majInstancePb(seul.inst));
-    EXPECT_EQ(0, seul.inst->i_nbMinimalPurges);
-}
-
-TEST_F(GesDonnees, HistoriqueFige)
-{
-    // Two frozen vehicles for a greatest denominator of 5: the history keeps the last one.
-    Constructeur court;
-    court.ecart(true, 1, 5).fige(2, 1, {1}).fige(1, 1, {0}).jour(1, 1).jour(2, 1).jour(3, 1).jour(4, 1);
-    ASSERT_EQ(0, Quelto_majInstancePb(court.inst));
-    EXPECT_NE(std::string::npos,
-              trace().find("\nS_MSG_ERR_0001 : mQuelto_majIndicesInInstancePb : there are not enough vehicles from "
-                           "day D-1 !! number of cars from day D-1 = 2 and greatest denominator of ratio constraints "
-                           "= 5\n"));
-    EXPECT_EQ(2, court.inst->i_denominateurMax);
-    EXPECT_EQ(0, court.inst->i_vectRangVehFiges[0]);  // rang 2 was appended first
-    EXPECT_EQ(1, court.inst->i_matBoolEcPrioVehFiges[0][0]);
-
-    // Ten frozen vehicles appended out of order, q = 4: the three greatest ranks, oldest first.
-    Constructeur dix;
-    dix.ecart(true, 1, 4);
-    const int rangs[10] = {40, 100, 10, 90, 20, 80, 30, 70, 60, 50};
-    for (int r : rangs) dix.fige(r, 1, {r == 90 ? 1 : 0});
-    dix.jour(1, 1).jour(2, 1).jour(3, 1);
-    ASSERT_EQ(0, Quelto_majInstancePb(dix.inst));
-    EXPECT_EQ(5, dix.inst->i_vectRangVehFiges[0]);  // rank 80
-    EXPECT_EQ(3, dix.inst->i_vectRangVehFiges[1]);  // rank 90
-    EXPECT_EQ(1, dix.inst->i_vectRangVehFiges[2]);  // rank 100
-    EXPECT_EQ(0, dix.inst->i_matBoolEcPrioVehFiges[0][0]);
-    EXPECT_EQ(1, dix.inst->i_matBoolEcPrioVehFiges[0][1]);
-}
-
-TEST_F(GesDonnees, PoidsEtCleDesFamilles)
-{
-    auto preparer = [](std::vector<int> codes) {
-        Constructeur c;
-        c.objectifs(codes).ecart(true, 1, 2).fige(1, 1);
-        c.jour(1, 2, {1}).jour(2, 1, {0}).jour(3, 2, {0}).jour(4, 1, {0}).jour(5, 3, {1});
-        EXPECT_EQ(0, Quelto_majInstancePb(c.inst));
-        return c.inst;
+    struct Cas { std::vector<int> codes; double poidsP, poidsNP, poidsT; const char *familles; } cas[] = {
+        {{3}, 0, 0, 1e6, "1 3|0 2 5|4"},         // by colour alone
+        {{2, 3}, 0, 1e6, 1e3, "1 3|2|0 5|4"},    // by colour, then the options first
+        {{1, 1}, 1e3, 0, 0, "2|0 4 5|1 3"},      // the later position stands; flags alone mix colours
+        {{7, 3}, 0, 0, 1e3, "1 3|0 2 5|4"},      // an unknown code weighs nothing
+        {{1, 2, 3}, 1e6, 1e3, 1, "1 3|2|0 5|4"},
     };
-    InstancePb *teinte = preparer({3});
-    EXPECT_EQ(1000000.0, teinte->d_poidsPurges);
-    EXPECT_EQ(0.0, teinte->d_poidsEcPrio + teinte->d_poidsEcNonPrio);
-    EXPECT_EQ(3, teinte->i_nbFamilles);  // by colour alone
-
-    InstancePb *deux = preparer({2, 3});
-    EXPECT_EQ(1000000.0, deux->d_poidsEcNonPrio);
-    EXPECT_EQ(1000.0, deux->d_poidsPurges);
-    EXPECT_EQ(0.0, deux->d_poidsEcPrio);
-    EXPECT_EQ(4, deux->i_nbFamilles);  // colour and flags
-    const Famille *f0 = static_cast<const Famille *>(list_element(&deux->l_familles, 0));
-    EXPECT_EQ(1, f0->i_teinte);
-    EXPECT_EQ(2, f0->i_nbVeh);
-    std::vector<int> rangs(f0->i_vectRangVeh, f0->i_vectRangVeh + 2);
-    std::sort(rangs.begin(), rangs.end());
-    EXPECT_EQ((std::vector<int>{1, 3}), rangs);
-
-    InstancePb *prio = preparer({1, 1});
-    EXPECT_EQ(1000.0, prio->d_poidsEcPrio);  // the later position stands
-    EXPECT_EQ(2, prio->i_nbFamilles);        // flags alone: families mix colours
-    const Famille *avec = static_cast<const Famille *>(list_element(&prio->l_familles, 0));
-    EXPECT_EQ(2, avec->i_nbVeh);
-    EXPECT_EQ(1, avec->i_vectBoolEcPrio[0]);
-    EXPECT_EQ(1, prio->i_matBoolTeinte[0][avec->i_teinte]);
-    EXPECT_EQ(3, prio->i_vectVFam[1]);
-
-    preparer({7, 3});
-    EXPECT_NE(std::string::npos,
-              trace().find("\nS_MSG_ERR_0008 : mQuelto_majPoidsObjectifsInInstancePb : 1-th optimization objective (7) "
-                           "invalid !!\n"));
-
-    Constructeur aucun;
-    aucun.objectifs({}).fige(1, 1).jour(1, 1);
-    EXPECT_EQ(-1, Quelto_majInstancePb(aucun.inst));
-    EXPECT_NE(std::string::npos, trace().find("==>[\nS_MSG_ERR_0030 : mQuelto_majFamillesInInstancePb : there is no "
-                                              "weigth on optimization objectives !!\n]"));
-}
-
-TEST_F(GesDonnees, PreparationRefusee)
-{
-    Constructeur sansJourJ;
-    sansJourJ.fige(1, 1);
-    EXPECT_EQ(-1, Quelto_majInstancePb(sansJourJ.inst));
-    Constructeur sansFige;
-    sansFige.jour(1, 1);
-    EXPECT_EQ(-1, Quelto_majInstancePb(sansFige.inst));
-    EXPECT_NE(std::string::npos, trace().find("[libQuelto/src/QueltoGesDonnees,"));
-    EXPECT_NE(std::string::npos, trace().find("==>[]"));
-
-
-    Constructeur teinteNulle;  // a colour outside 1..i_nbTeintes: message, all-zero row
-    teinteNulle.objectifs({3}).fige(1, 2).jour(1, 0).jour(2, 2);
-    ASSERT_EQ(0, Quelto_majInstancePb(teinteNulle.inst));
-    EXPECT_NE(std::string::npos, trace().find("\nS_MSG_ERR_0002 : mQuelto_majRafalesTeintesInInstancePb : la teinte "
-                                              "caisse (0) de la famille 0 est invalide !!\n"));
-    EXPECT_EQ(0, teinteNulle.inst->i_matBoolTeinte[0][0] + teinteNulle.inst->i_matBoolTeinte[0][1]);
-    EXPECT_EQ(0, mQuelto_drapeauTeinteFamille(teinteNulle.inst, 0, 0));
-}
-
-TEST_F(GesDonnees, FenetresExemples)
-{
-    struct Cas {
-        int p, q;
-        Drapeaux hist, jour;
-        int qMax, attendu;
-    } cas[] = {
-        {1, 3, {0, 1}, {1, 1, 0, 0, 1}, 0, 4},           // straddling (0, 1 | 1) and (1 | 1, 1)
-        {2, 4, {0, 0, 0}, {0, 0, 1, 1, 1}, 0, 2},        // a truncated window at the end counts
-        {1, 3, {1, 0, 0, 1}, {1, 1, 0, 0, 1}, 5, 4},     // q < M: only the last q - 1 history entries
-        {0, 1, {1}, {1, 0, 1, 1}, 0, 3},                 // q = 1: one per vehicle, no straddling window
-        {3, 4, {1, 1, 1}, {1, 1, 1}, 0, 3},              // p = N: only the three straddling windows
-        {1, 5, {1, 1}, {1, 0, 0, 1, 0, 0}, 6, 6},        // history cut to the last frozen vehicle: older places count 0
-    };
-    for (const Cas &c : cas) {
-        InstancePb *inst = uneContrainte(c.p, c.q, c.hist, c.jour, c.qMax);
-        ASSERT_EQ(0, evaluer(inst)) << c.p << "/" << c.q;
-        EXPECT_EQ(c.attendu, inst->indicateursSeqInitiale.i_vectNbViolEcPrio[0]) << c.p << "/" << c.q;
-        EXPECT_EQ(c.attendu, inst->indicateursSeqInitiale.i_nbViolEcPrio);
+    for (const Cas &k : cas) {
+        SCOPED_TRACE(k.familles);
+        Constructeur c(k.codes, 2);
+        c.ecart(true, 1, 2).ecart(false, 1, 4);
+        for (int r : {40, 100, 10, 90, 20, 80, 30, 70, 60, 50})
+            c.fige(r, r > 90 ? 4 : r > 80 ? 9 : 1, {r == 90, r == 80});
+        c.jour(1, 2, {1, 0}).jour(2, 1, {0, 0}).jour(3, 2, {1, 1}).jour(4, 1, {0, 0}).jour(5, 3, {1, 0});
+        c.jour(6, 2, {1, 0});
+        ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
+        const InstancePb &i = *c.inst;
+        // N, M, colours, last frozen colour, percentages, vehicles by number of options, minimal colour changes
+        EXPECT_EQ((std::vector<double>{6, 4, 4, 4, 66, 16, 2, 3, 1, 3}),
+                  (std::vector<double>{double(i.i_longFilm), double(i.i_denominateurMax), double(i.i_nbTeintes),
+                                       double(i.i_teintePos_1), i.d_vectPourcentVehEcPrio[0],
+                                       i.d_vectPourcentVehEcNonPrio[0], double(i.i_vectNbVehParNbEcarts[0]),
+                                       double(i.i_vectNbVehParNbEcarts[1]), double(i.i_vectNbVehParNbEcarts[2]),
+                                       double(i.i_nbMinimalPurges)}));
+        const int32_t *rangs = i.i_vectRangVehFiges, *p = i.i_matBoolEcPrioVehFiges[0];
+        const int32_t *np = i.i_matBoolEcNonPrioVehFiges[0];
+        EXPECT_EQ((std::vector<int>{5, 3, 1, 0, 1, 0, 1, 0, 0}),
+                  (std::vector<int>{rangs[0], rangs[1], rangs[2], p[0], p[1], p[2], np[0], np[1], np[2]}));
+        EXPECT_EQ((std::vector<double>{k.poidsP, k.poidsNP, k.poidsT}),
+                  (std::vector<double>{i.d_poidsEcPrio, i.d_poidsEcNonPrio, i.d_poidsPurges}));
+        EXPECT_EQ(k.familles, familles(c.inst, false));
     }
-    EXPECT_EQ(0, nbErreursInternes());
-
-    // A day D shorter than q - 1: the step and the evaluation each report an internal error.
-    InstancePb *court = uneContrainte(1, 4, {0, 0, 0}, {1, 1});
-    EXPECT_EQ(-1, evaluer(court));
-    EXPECT_EQ(2, nbErreursInternes());
+    EXPECT_TRUE(traceContientMessage("objectif-invalide"));
 }
 
-namespace {
-
-/* Violations of one constraint recounted over the explicit sequence; -1 when day D is too short. */
-long long recompte(const std::vector<int> &hist, const std::vector<int> &jour, int p, int q)
+TEST_F(GesDonnees, PreparationRefuseeEtTeinteInvalide)
 {
-    std::vector<int> seq(hist);
-    seq.insert(seq.end(), jour.begin(), jour.end());
-    long long h = hist.size(), n = jour.size(), viol = 0;
-    auto option = [&](long long t) { return t < 0 ? 0 : seq[t]; };
-    for (long long debut = 0; debut < n - p; debut++) {
-        long long nb = 0;
-        for (long long t = h + debut; t < h + std::min(debut + q, n); t++) nb += option(t);
-        viol += std::max(0LL, nb - p);
+    Constructeur sansPoids(std::vector<int>{}), sansJourJ, sansFige;
+    EXPECT_EQ(-1, Quelto_majInstancePb(sansPoids.fige(1, 1).jour(1, 1).inst));
+    EXPECT_TRUE(traceContientMessage("sans-poids"));
+    for (InstancePb *inst : {sansJourJ.fige(1, 1).inst, sansFige.jour(1, 1).inst}) {
+        const int avant = nbErreursInternes();
+        EXPECT_EQ(-1, Quelto_majInstancePb(inst));
+        EXPECT_EQ(avant + 1, nbErreursInternes());
     }
-    for (long long s = h - q + 1; s < h; s++) {  // q consecutive vehicles holding the last frozen one
-        if (s + q > h + n) return -1;
-        long long nb = 0;
-        for (long long t = s; t < s + q; t++) nb += option(t);
-        viol += std::max(0LL, nb - p);
-    }
-    return viol;
+    EXPECT_LT(0, nbDans("==>[]"));  // an internal error carries no message
+
+    Constructeur nulle(std::vector<int>{3});  // a colour outside 1..i_nbTeintes: message, all-zero row
+    ASSERT_EQ(0, Quelto_majInstancePb(nulle.fige(1, 2).jour(1, 0).jour(2, 2).inst));
+    EXPECT_TRUE(traceContientMessage("teinte-invalide"));
+    const int32_t *ligne = nulle.inst->i_matBoolTeinte[0];
+    EXPECT_EQ(0, ligne[0] + ligne[1] + ligne[2] + mQuelto_drapeauTeinteFamille(nulle.inst, 0, 0));
 }
 
-/* Sizes of the random instances of verifierContreRecompte. */
-struct Tailles {
-    int essais, nbPMax, nbNPMax, nbFMax, nMax, pMax, qMax;
-};
-
-/* The report on the record just evaluated, from the evaluation's photo, and the same report walking the sequence. */
-void verifierRapportSurPhoto(InstancePb *inst, const std::string &dossier)
+/*
+** A day whose reference ranks all differ is prepared from compact copies,
+** without sorting it; the same day with one shared rank is sorted.  Both
+** give the same colour figures and families (up to the order of vehicles
+** inside a family, and what a family takes from its first vehicle beyond
+** its key), also when vehicles differ only in flags beyond what a key holds;
+** the minimal colour changes are the sum of ceil(m / L), less 1.
+*/
+TEST_F(GesDonnees, PreparationSansTriCommeAvecTri)
 {
-    IndicateursSolution copie = inst->indicateursSeqInitiale;  // another record: no photo for it
-    const std::string avec = dossier + "/photo", sans = dossier + "/parcours";
-    ASSERT_EQ(0, Quelto_ecrireRapportSurSeqInitiale(inst, &inst->indicateursSeqInitiale, avec.c_str()));
-    ASSERT_EQ(0, Quelto_ecrireRapportSurSeqInitiale(inst, &copie, sans.c_str()));
-    auto corps = [](const std::string &f) {
-        std::string t = testutil::lireFichier(f);
-        return t.substr(t.find('\n'));  // the first line holds the date
-    };
-    EXPECT_EQ(corps(sans), corps(avec));
-}
-
-void verifierContreRecompte(const Tailles &tailles, const std::string &dossier)
-{
-    std::mt19937 gen(20240611);
-    auto tirage = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
-    for (int essai = 0; essai < tailles.essais; essai++) {
-        int nbP = tirage(0, tailles.nbPMax), nbNP = tirage(0, tailles.nbNPMax), nbF = tirage(1, tailles.nbFMax),
-            n = tirage(1, tailles.nMax), L = tirage(1, 3);
-        Constructeur c;
-        std::vector<std::pair<int, int>> ecarts;  // (p, q), high priority first
-        for (int k = 0; k < nbP + nbNP; k++) {
-            const int p = tirage(0, tirage(0, 1) ? 4 : tailles.pMax), q = tirage(1, tirage(0, 1) ? 6 : tailles.qMax);
-            ecarts.push_back({p, q});
-            c.ecart(k < nbP, ecarts.back().first, ecarts.back().second);
-        }
-        auto vehicules = [&](int nb, bool fige, std::vector<std::vector<int>> &flags, std::vector<int> &teintes) {
-            std::vector<int> rangs(nb);
-            for (int i = 0; i < nb; i++) rangs[i] = 10 * (i + 1);
-            std::shuffle(rangs.begin(), rangs.end(), gen);
-            flags.assign(nb, {});
-            teintes.assign(nb, 0);
-            for (int i = 0; i < nb; i++) {  // indexed by sequence position
-                Drapeaux tous;
-                for (int k = 0; k < nbP + nbNP; k++) tous.push_back(tirage(0, 1));
-                const int palette[] = {1, 2, 3, 0, 9, 10, 999, 1000, 123456789, -7};  // the report's digits
-                int pos = rangs[i] / 10 - 1, teinte = palette[tirage(0, tailles.nMax > 9 ? 9 : 2)];
-                flags[pos] = tous, teintes[pos] = teinte;
-                Drapeaux p(tous.begin(), tous.begin() + nbP), np(tous.begin() + nbP, tous.end());
-                fige ? c.fige(rangs[i], teinte, p, np) : c.jour(rangs[i], teinte, p, np);
-            }
-        };
-        std::vector<std::vector<int>> fFiges, fJour;
-        std::vector<int> tFiges, tJour;
-        vehicules(nbF, true, fFiges, tFiges);
-        vehicules(n, false, fJour, tJour);
-        if (essai % 2 == 1) {  // vehicles with equal flags share their arrays, as the reader makes them
-            std::map<std::vector<int32_t>, int32_t *> partages[2];
-            for (int r = 0; r < n; r++) {
-                auto *v = static_cast<Vehicule *>(list_element(&c.inst->l_vehAOrdonnancer, r));
-                for (int prio = 0; prio < 2; prio++) {
-                    int32_t *&d = prio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
-                    d = partages[prio].emplace(std::vector<int32_t>(d, d + (prio ? nbP : nbNP)), d).first->second;
-                }
-            }
-        }
-        c.inst->i_longMaxRafTeintes = L;
-        int status = evaluer(c.inst);
-
-        int m = 1;
-        for (auto &e : ecarts) m = std::max(m, e.second);
-        if (m - 1 > nbF) m = nbF;
-        bool echec = false;
-        std::vector<long long> attendu;
-        for (int k = 0; k < nbP + nbNP; k++) {
-            std::vector<int> hist, jour;
-            for (int j = nbF - (m - 1); j < nbF; j++) hist.push_back(fFiges[j][k]);
-            for (int i = 0; i < n; i++) jour.push_back(fJour[i][k]);
-            attendu.push_back(recompte(hist, jour, ecarts[k].first, ecarts[k].second));
-            echec = echec || attendu.back() < 0;
-        }
+    std::mt19937 gen(2026);
+    const std::vector<std::vector<int>> objectifs = {{3}, {1}, {2, 3}, {1, 2, 3}};
+    for (int essai = 0; essai < 120; essai++) {
         SCOPED_TRACE(essai);
-        if (echec) {
-            EXPECT_EQ(-1, status);
-            continue;
-        }
-        ASSERT_EQ(0, status);
-        const IndicateursSolution &r = c.inst->indicateursSeqInitiale;
-        for (int k = 0; k < nbP + nbNP; k++)
-            EXPECT_EQ(attendu[k], k < nbP ? r.i_vectNbViolEcPrio[k] : r.i_vectNbViolEcNonPrio[k - nbP]) << k;
-
-        int purges = 0, prec = tFiges.back(), lon = 0, tropLongue = -1, lonTropLongue = -1;
-        bool ok = true;
+        const int n = 1 + gen() % (essai < 100 ? 60 : 3000), nbP = gen() % 4;
+        const int nbNP = essai % 9 ? gen() % 4 : 33 + essai % 2 * 37;  // then vehicles alike but for the last 3 flags
+        const int limite = std::vector<int>{-1, 0, 1, 2, 3, 1000}[gen() % 6], teinteFigee = 1 + gen() % 4;
+        const int etalement = essai % 10 ? 1 : 20;  // ranks too spread to be checked: sorted
+        Constructeur a(objectifs[essai % 4], limite), b(objectifs[essai % 4], limite);
+        for (int k = 0; k < nbP + nbNP; k++) a.ecart(k < nbP, 1, 2), b.ecart(k < nbP, 1, 2);
+        a.fige(1, teinteFigee), b.fige(1, teinteFigee);
+        std::vector<int> rangs(n);
+        for (int i = 0; i < n; i++) rangs[i] = 1 + i * etalement;
+        std::shuffle(rangs.begin(), rangs.end(), gen);
+        std::map<int, int> parTeinte;
         for (int i = 0; i < n; i++) {
-            purges += tJour[i] != prec;
-            lon = tJour[i] == prec ? lon + 1 : 1;
-            if (lon > L && ok && (i + 1 == n || tJour[i + 1] != tJour[i]))
-                tropLongue = tJour[i], lonTropLongue = lon, ok = false;
-            prec = tJour[i];
+            Drapeaux d(nbP + nbNP);
+            for (size_t k = 0; k < d.size(); k++) d[k] = (nbNP < 33 || k + 3 >= d.size()) && gen() % 3 == 0;
+            const int teinte = essai % 7 ? 1 + gen() % 4 : INT32_MAX - gen() % 3;
+            parTeinte[teinte]++;
+            a.jour(rangs[i], teinte, d);
+            b.jour(rangs[i == 1 ? 0 : i], teinte, d);
         }
-        EXPECT_EQ(purges, r.i_nbPurges);
-        EXPECT_EQ(ok ? 1 : 0, r.i_flagLongMaxRafTeintesOk);
-        EXPECT_EQ(tropLongue, r.i_teinteRafaleTropLongue);
-        EXPECT_EQ(lonTropLongue, r.i_longRafaleTropLongue);
-        if (essai % 8 != 0) continue;
-        verifierRapportSurPhoto(c.inst, dossier);
-        list_trier(&c.inst->l_vehAOrdonnancer, mQuelto_comparerVehTeinte);  // another sequence: the photo is stale
-        verifierRapportSurPhoto(c.inst, dossier);
+        ASSERT_TRUE(Quelto_majInstancePb(a.inst) == 0 && Quelto_majInstancePb(b.inst) == 0);
+        int lots = 0;
+        for (auto [teinte, m] : parTeinte) lots += (m + std::max(limite, 1) - 1) / std::max(limite, 1);
+        for (const InstancePb *i : {a.inst, b.inst})
+            EXPECT_EQ((std::vector<int>{lots - 1, std::max(parTeinte.rbegin()->first, teinteFigee)}),
+                      (std::vector<int>{i->i_nbMinimalPurges, i->i_nbTeintes}));
+        EXPECT_EQ(familles(b.inst, true), familles(a.inst, true));
+        const LIST *l = &a.inst->l_vehAOrdonnancer;
+        EXPECT_EQ(b.inst->l_vehAOrdonnancer.fcmp, l->fcmp);
+        for (int i = 1; i < n; i++) EXPECT_LE(l->fcmp(list_element_trie(l, i - 1), list_element_trie(l, i)), 0);
     }
 }
 
-}  // namespace
-
 /*
-** Small instances, then long ones: many constraints (more than 32 in a
-** priority, and both priorities in one word of the photo or not), windows
-** wider than the 8-bit counters of the lanes, days longer than a stretch.
-** The reports on some of them, from the photo, match those walking the
-** sequence, also once the sequence has changed since the photo.
-*/
-TEST_F(GesDonnees, FenetresEtTeintesContreRecompte)
-{
-    verifierContreRecompte({400, 3, 2, 7, 9, 4, 6}, dir.path());
-    verifierContreRecompte({24, 40, 12, 300, 3000, 60, 400}, dir.path());
-}
-
-TEST_F(GesDonnees, TeintesRafalesEtNote)
-{
-    Constructeur c;
-    c.fige(1, 2);
-    const int teintes[] = {2, 2, 3, 3, 3, 1};
-    for (int i = 0; i < 6; i++) c.jour(i + 1, teintes[i]);
-    c.inst->i_longMaxRafTeintes = 2;
-    ASSERT_EQ(0, evaluer(c.inst));
-    const IndicateursSolution &r = c.inst->indicateursSeqInitiale;
-    EXPECT_EQ(2, r.i_nbPurges);
-    EXPECT_EQ(3.0, r.d_longMoyRafales);
-    EXPECT_EQ(0, r.i_flagLongMaxRafTeintesOk);
-    EXPECT_EQ(3, r.i_teinteRafaleTropLongue);
-    EXPECT_EQ(3, r.i_longRafaleTropLongue);
-
-    Constructeur cinq;  // the frozen vehicle does not lengthen the batch; no change: infinity
-    cinq.fige(1, 5).jour(1, 5).jour(2, 5).jour(3, 5);
-    cinq.inst->i_longMaxRafTeintes = 3;
-    ASSERT_EQ(0, evaluer(cinq.inst));
-    EXPECT_EQ(1, cinq.inst->indicateursSeqInitiale.i_flagLongMaxRafTeintesOk);
-    EXPECT_EQ(0, cinq.inst->indicateursSeqInitiale.i_nbPurges);
-    EXPECT_TRUE(std::isinf(cinq.inst->indicateursSeqInitiale.d_longMoyRafales));
-
-    Constructeur sansPeinture;  // paint not weighted: no batch check, changes still counted
-    sansPeinture.objectifs({1}).ecart(true, 0, 1).fige(1, 1);
-    for (int i = 0; i < 5; i++) sansPeinture.jour(i + 1, i < 4 ? 1 : 2, {1});
-    sansPeinture.inst->i_longMaxRafTeintes = 1;
-    ASSERT_EQ(0, evaluer(sansPeinture.inst));
-    const IndicateursSolution &s = sansPeinture.inst->indicateursSeqInitiale;
-    EXPECT_EQ(1, s.i_flagLongMaxRafTeintesOk);
-    EXPECT_EQ(-1, s.i_teinteRafaleTropLongue);
-    EXPECT_EQ(-1, s.i_longRafaleTropLongue);
-    EXPECT_EQ(1, s.i_nbPurges);
-    EXPECT_EQ(5000000.0, s.d_note);  // 5 violations, weight 1000000
-
-    Constructeur note;  // 2 high, 3 low priority violations and 7 colour changes
-    note.ecart(true, 0, 1).ecart(false, 0, 1).fige(1, 1);
-    for (int i = 0; i < 8; i++) note.jour(i + 1, 1 + i % 2, {i < 2}, {i < 3});
-    ASSERT_EQ(0, evaluer(note.inst));
-    EXPECT_EQ(2003007.0, note.inst->indicateursSeqInitiale.d_note);
-}
-
-/* Sorts through the comparators' keys leave the permutation of the plain
+** Sorts through the comparators' keys leave the permutation of the plain
 ** sort (list_qsort comparing the vehicles), on vehicles with many ties:
-** extreme ranks, identifiers alike beyond their first 8 bytes, and more
-** flags than a key holds. */
+** extreme ranks, identifiers alike beyond their first 8 bytes, flags alike
+** but for the last six, and more flags than a key holds (32 with the colour,
+** 64 without).
+*/
 TEST_F(GesDonnees, TrisParCleCommeLesComparateurs)
 {
     std::mt19937 gen(99);
-    for (int nbDrapeaux : {3, 40}) {
+    const int extremes[] = {INT_MIN, -1, 0, 1, 2, INT_MAX};
+    static LIST *l;  // the list and comparator of the plain sort, read by its comparison without context
+    static LIST_FCMP f;
+    auto parVehicules = [](int32_t a, int32_t b, void *) { return f(list_element(l, a), list_element(l, b)); };
+    for (int nbDrapeaux : {3, 40, 70}) {
         Constructeur c;
-        for (int k = 0; k < nbDrapeaux; k++) c.ecart(k % 2 == 0, 1, 2);
-        c.fige(1, 1);
-        const int extremes[] = {INT_MIN, -1, 0, 1, 2, INT_MAX};
+        for (int k = 0; k < nbDrapeaux; k++) c.ecart(k < nbDrapeaux / 2, 1, 2);
         for (int i = 0; i < 3000; i++) {
-            Drapeaux p, np;
-            for (int k = 0; k < nbDrapeaux; k++) (k % 2 == 0 ? p : np).push_back(gen() % 5 == 0 ? 0 : (k < 30 ? 1 : gen() % 2));
-            const std::string ident = (gen() % 2 ? "VEHICULE-" : "V") + std::to_string(gen() % 50);
-            c.jour(static_cast<int>(gen() % 40), 1 + static_cast<int>(gen() % 3), p, np, ident.c_str());
+            Drapeaux d(nbDrapeaux);
+            const int motif = 2 + gen() % 3;
+            for (int k = 0; k < nbDrapeaux; k++) d[k] = k < nbDrapeaux - 6 ? k % motif == 0 : gen() % 2;
+            c.vehicule(false, gen() % 40, 1 + gen() % 3, d, (gen() % 2 ? "VEHICLE-" : "") + std::to_string(gen() % 50));
             auto *v = static_cast<Vehicule *>(list_element(&c.inst->l_vehAOrdonnancer, i));
             v->i_rangSeqCandidat = extremes[gen() % 6];
             if (gen() % 3 == 0) v->i_rangSeq = extremes[gen() % 6];
         }
-        ASSERT_EQ(0, mQuelto_majIndicesInInstancePb(c.inst));  // publishes the counts and the keys
-        LIST *l = &c.inst->l_vehAOrdonnancer;
-        struct Ctx {
-            LIST *l;
-            LIST_FCMP f;
-        };
-        auto parVehicules = [](int32_t a, int32_t b, void *x) {
-            Ctx *ctx = static_cast<Ctx *>(x);
-            return ctx->f(list_element(ctx->l, a), list_element(ctx->l, b));
-        };
-        for (LIST_FCMP f : {mQuelto_comparerVehTeinte, mQuelto_comparerVehEcarts, mQuelto_comparerVehTeinteEcarts,
+        ASSERT_EQ(0, mQuelto_majIndicesInInstancePb(c.fige(1, 1).inst));  // publishes the counts and the keys
+        l = &c.inst->l_vehAOrdonnancer;
+        for (LIST_FCMP g : {mQuelto_comparerVehTeinte, mQuelto_comparerVehEcarts, mQuelto_comparerVehTeinteEcarts,
                             mQuelto_comparerVehRangSeq, mQuelto_comparerVehIdent, mQuelto_comparerVehRangSeqCandidat}) {
             std::vector<int32_t> attendu(l->primaryIndex, l->primaryIndex + l->count);
-            Ctx ctx{l, f};
-            list_qsort(attendu.data(), l->count, parVehicules, &ctx);
+            f = g;
+            list_qsort(attendu.data(), l->count, parVehicules, nullptr);
             list_trier(l, f);
             EXPECT_EQ(attendu, std::vector<int32_t>(l->primaryIndex, l->primaryIndex + l->count)) << nbDrapeaux;
         }
@@ -526,85 +379,166 @@ TEST_F(GesDonnees, TrisParCleCommeLesComparateurs)
 }
 
 /*
-** A day whose reference ranks all differ is prepared from compact copies,
-** without sorting it; the same day with one shared rank is sorted as usual.
-** Both must give the same colour figures and the same families (the order
-** of vehicles inside a family and what a family takes from its first
-** vehicle beyond its key are the only freedom), and the minimal colour changes must match
-** a plain walk over the sorted colours.
+** Worked examples of one high priority p/q constraint: its violations and,
+** as first..last:count, its windows with an excess.  A day D too short for
+** the windows into day D-1 is an internal error (-1) of the evaluation and
+** of its step.
 */
-TEST_F(GesDonnees, PreparationSansTriCommeAvecTri)
+TEST_F(Evaluation, FenetresExemples)
 {
-    std::mt19937 gen(2026);
-    const std::vector<std::vector<int>> objectifs = {{3}, {1}, {2, 3}, {1, 2, 3}};
-    for (int essai = 0; essai < 120; essai++) {
-        const int n = 1 + static_cast<int>(gen() % (essai < 100 ? 60 : 3000));
-        const int nbP = static_cast<int>(gen() % 4), nbNP = static_cast<int>(gen() % 4);
-        const int limite = std::vector<int>{-1, 0, 1, 2, 3, 1000}[gen() % 6];
-        const int etalement = essai % 10 == 0 ? 20 : 1;  // ranks too spread to be checked: sorted as usual
-        const bool grandesTeintes = essai % 7 == 0;
-        const auto &codes = objectifs[gen() % objectifs.size()];
-        std::vector<int> rangs(n);
-        for (int i = 0; i < n; i++) rangs[i] = 1 + i * etalement;
-        std::shuffle(rangs.begin(), rangs.end(), gen);
-        Constructeur a, b;
-        std::vector<int> teintes;
-        const int teinteFigee = 1 + static_cast<int>(gen() % 4);
-        for (Constructeur *c : {&a, &b}) {
-            c->objectifs(codes);
-            for (int k = 0; k < nbP + nbNP; k++) c->ecart(k < nbP, 1, 2);
-            c->fige(1, teinteFigee);
-            c->inst->i_longMaxRafTeintes = limite;
-        }
-        for (int i = 0; i < n; i++) {
-            Drapeaux p, np;
-            for (int k = 0; k < nbP; k++) p.push_back(gen() % 3 == 0);
-            for (int k = 0; k < nbNP; k++) np.push_back(gen() % 3 == 0);
-            const int teinte = grandesTeintes ? INT32_MAX - static_cast<int>(gen() % 3) : 1 + static_cast<int>(gen() % 4);
-            teintes.push_back(teinte);
-            a.jour(rangs[i], teinte, p, np);
-            b.jour(i == 1 ? rangs[0] : rangs[i], teinte, p, np);
-        }
-        ASSERT_EQ(0, Quelto_majInstancePb(a.inst));
-        ASSERT_EQ(0, Quelto_majInstancePb(b.inst));
+    struct Cas { int p, q; Drapeaux hist, jour; int qMax, attendu; const char *fenetres; } cas[] = {
+        {1, 3, {0, 1}, {1, 1, 0, 0, 1}, 0, 4, "-2..0:2 -1..1:3 0..2:2"},
+        {2, 4, {0, 0, 0}, {0, 0, 1, 1, 1}, 0, 2, "1..4:3 2..4:3"},              // a window cut at the end counts
+        {1, 3, {1, 0, 0, 1}, {1, 1, 0, 0, 1}, 5, 4, "-2..0:2 -1..1:3 0..2:2"},  // q < M: the last q - 1 frozen
+        {0, 1, {1}, {1, 0, 1, 1}, 0, 3, "0..0:1 2..2:1 3..3:1"},                // q = 1: none into day D-1
+        {3, 4, {1, 1, 1}, {1, 1, 1}, 0, 3, "-3..0:4 -2..1:4 -1..2:4"},          // p = N: into day D-1 only
+        {1, 5, {1, 0}, {1, 0, 0, 1, 0, 0}, 6, 2, "-1..3:2 0..4:2"},  // M lowered to 2: the first frozen left out
+        {1, 4, {0, 0, 0}, {1, 1}, 0, -1, "-2..1:2"},  // day D shorter than q - 1: the windows found before
+    };
+    for (const Cas &k : cas) {
+        SCOPED_TRACE(k.fenetres);
+        Constructeur c;
+        c.ecart(true, k.p, k.q);
+        if (k.qMax > k.q) c.ecart(false, 0, k.qMax);
+        for (size_t j = 0; j < k.hist.size(); j++) c.fige(j + 1, 1, {k.hist[j]});
+        for (size_t i = 0; i < k.jour.size(); i++) c.jour(i + 1, 1, {k.jour[i]});
+        ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
+        verifierReference(c.inst);
+        std::ostringstream fenetres;
+        for (const quelto::Window &w : evaluee.detail->windows)
+            fenetres << (fenetres.tellp() > 0 ? " " : "") << w.first << ".." << w.last << ":" << w.count;
+        EXPECT_EQ(k.fenetres, fenetres.str());
+        EXPECT_EQ(k.attendu, evaluee.results.i_nbViolEcPrio);  // -1: not counted
+        EXPECT_EQ(std::max(k.attendu, 0), evaluee.violations(Priority::high)[0]);
+        EXPECT_EQ(std::min(k.attendu, 0), mQuelto_calculerNbViolEcartsPrio(c.inst, &evaluee));  // the step alone
+    }
+    EXPECT_EQ(3, nbErreursInternes());
+    EXPECT_TRUE(traceContientMessage("figes-insuffisants"));
+}
 
-        std::sort(teintes.begin(), teintes.end());
-        int purges = 0, rafale = 1;
-        for (int i = 1; i < n; i++) {
-            if (teintes[i] == teintes[i - 1] && ++rafale <= limite) continue;
-            rafale = 1;
-            purges++;
+/*
+** Random days: few or many constraints (more than 64 of one priority: the
+** picture gathers 64 per walk), tied reference ranks, vehicles sharing flag
+** arrays (as the reader makes them), colour codes up to INT32_MAX, a day D-1
+** shorter than the history, days too short, any weights and batch limit.
+*/
+TEST_F(Evaluation, SequencesAuHasardContreRecompte)
+{
+    std::mt19937 gen(20240611);
+    auto tirage = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
+    const std::vector<std::vector<int>> objectifs = {{1, 2, 3}, {3}, {1, 2}, {2, 3}, {3, 1}};
+    const int palette[] = {1, 2, 3, 0, -7, 9, 1000, 123456789, INT32_MAX};
+    for (bool grand : {false, true})
+        for (int essai = 0; essai < (grand ? 8 : 400); essai++) {
+            SCOPED_TRACE(testing::Message() << grand << " " << essai);
+            const int nbP = grand ? 63 + essai : tirage(0, 3), nbNP = grand ? 70 - essai : tirage(0, 2);
+            const int nbF = tirage(1, grand ? 320 : 7), n = tirage(1, grand ? 1500 : 9), densite = tirage(0, 100);
+            const int qMax = std::min(grand ? 300 : 6, essai % 10 ? n + 1 : INT_MAX);
+            Constructeur c(objectifs[essai % 5], tirage(0, 3));
+            for (int k = 0; k < nbP + nbNP; k++)
+                c.ecart(k < nbP, tirage(0, grand && tirage(0, 1) ? 60 : 4), tirage(1, qMax));
+            for (int nb : {nbF, -n}) {  // frozen then day D, appended out of order, tied on some days
+                std::vector<int> rangs;
+                for (int i = 0; i < std::abs(nb); i++)
+                    rangs.push_back(nb > 0 || essai % 3 ? 10 + 10 * i : tirage(1, n / 2 + 1));
+                std::shuffle(rangs.begin(), rangs.end(), gen);
+                for (int rang : rangs) {
+                    Drapeaux d(nbP + nbNP);
+                    for (int &x : d) x = tirage(0, 99) < densite;
+                    c.vehicule(nb > 0, rang, palette[tirage(0, essai % 4 ? 2 : 8)], d);
+                }
+            }
+            std::map<std::vector<int32_t>, int32_t *> partages[2];  // equal flags, one array
+            for (int r = 0; essai % 2 && r < n; r++) {
+                auto *v = static_cast<Vehicule *>(list_element(&c.inst->l_vehAOrdonnancer, r));
+                for (int bas = 0; bas < 2; bas++) {
+                    int32_t *&d = bas ? v->i_vectBoolEcNonPrio : v->i_vectBoolEcPrio;
+                    d = partages[bas].emplace(std::vector<int32_t>(d, d + (bas ? nbNP : nbP)), d).first->second;
+                }
+            }
+            ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
+            verifierReference(c.inst);
         }
-        EXPECT_EQ(purges, a.inst->i_nbMinimalPurges) << essai;
-        EXPECT_EQ(purges, b.inst->i_nbMinimalPurges) << essai;
-        EXPECT_EQ(b.inst->i_nbTeintes, a.inst->i_nbTeintes) << essai;
-        ASSERT_EQ(b.inst->i_nbFamilles, a.inst->i_nbFamilles) << essai;
+}
 
-        const LIST *l = &a.inst->l_vehAOrdonnancer;
-        const LIST_FCMP cle = l->fcmp;
-        EXPECT_EQ(b.inst->l_vehAOrdonnancer.fcmp, cle);
-        for (int i = 1; i < n; i++)
-            EXPECT_LE(cle(list_element_trie(l, i - 1), list_element_trie(l, i)), 0) << essai;
-        for (int f = 0; f < a.inst->i_nbFamilles; f++) {
-            const auto *fa = static_cast<const Famille *>(list_element(&a.inst->l_familles, f));
-            const auto *fb = static_cast<const Famille *>(list_element(&b.inst->l_familles, f));
-            ASSERT_EQ(fb->i_nbVeh, fa->i_nbVeh);
-            std::vector<int> ma(fa->i_vectRangVeh, fa->i_vectRangVeh + fa->i_nbVeh);
-            std::vector<int> mb(fb->i_vectRangVeh, fb->i_vectRangVeh + fb->i_nbVeh);
-            std::sort(mb.begin(), mb.end());
-            if (etalement == 1) {
-                EXPECT_TRUE(std::is_sorted(ma.begin(), ma.end()));  // ties left in rank order
+/*
+** The window counter goes 64 starts at a time and skips the blocks whose
+** count never exceeds p or never falls to p: every N, q and p near the
+** edges of a block, on days where no vehicle, every vehicle or some carry
+** each option, after a long day D-1 or one that lowers M.
+*/
+TEST_F(Evaluation, CompteurAuxBordsDesBlocs)
+{
+    std::mt19937 gen(64);
+    for (int n : {1, 2, 63, 64, 65, 127, 128, 129, 255, 256, 257, 300, 301})
+        for (int densite : {0, 100, 3, 50, 95})
+            for (int nbF : {400, 3}) {
+                SCOPED_TRACE(testing::Message() << "N " << n << " density " << densite << " frozen " << nbF);
+                Constructeur c;
+                int nbEcarts = 0;
+                for (int q : {1, 2, 63, 64, 65, 127, 128, 129, 254, 255, 256, 300, n, n + 1})
+                    for (int p : {0, 1, q / 2, q - 1, q, n - 1, n, n + 3})
+                        if (q <= n + 1) c.ecart(nbEcarts++ % 2 == 0, p, q);
+                for (int j = -nbF; j < n; j++) {
+                    Drapeaux d(nbEcarts);
+                    for (int &x : d) x = static_cast<int>(gen() % 100) < densite;
+                    c.vehicule(j < 0, j + nbF + 1, 1 + (j & 1), d);
+                }
+                ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
+                verifierReference(c.inst);
             }
-            std::sort(ma.begin(), ma.end());
-            EXPECT_EQ(mb, ma) << essai << " family " << f;
-            if (cle != mQuelto_comparerVehEcarts) {
-                EXPECT_EQ(fb->i_teinte, fa->i_teinte);
-            }
-            if (cle != mQuelto_comparerVehTeinte) {
-                EXPECT_TRUE(std::equal(fa->i_vectBoolEcPrio, fa->i_vectBoolEcPrio + nbP, fb->i_vectBoolEcPrio));
-                EXPECT_TRUE(
-                    std::equal(fa->i_vectBoolEcNonPrio, fa->i_vectBoolEcNonPrio + nbNP, fb->i_vectBoolEcNonPrio));
-            }
-        }
+}
+
+/*
+** The reference and a candidate of one instance, evaluated side by side;
+** copies and moves keep the results record on the value's own arrays, and
+** a difference in any part makes two values unequal.
+*/
+TEST_F(Evaluation, ValeursCoteACote)
+{
+    Constructeur c;
+    c.ecart(true, 1, 2).ecart(false, 1, 3).fige(1, 1, {1, 0}).fige(2, 2, {1, 1});
+    for (int i = 0; i < 8; i++) c.jour(i + 1, 1 + i % 3, {i % 2, i % 3 == 0});
+    ASSERT_EQ(0, Quelto_majInstancePb(c.inst));
+    LIST *l = &c.inst->l_vehAOrdonnancer;
+    for (int r = 0; r < 8; r++) static_cast<Vehicule *>(list_element(l, r))->i_rangSeqCandidat = 8 - r;
+    IndicateursSolution candidat{};
+    ASSERT_EQ(0, Quelto_initIndicateursSolution(c.inst, &candidat));
+    EvaluatedSequence ref, cand, encore;
+    list_trier(l, mQuelto_comparerVehRangSeq);
+    ASSERT_EQ(0, Quelto_evaluerSequence(c.inst, &c.inst->indicateursSeqInitiale, true, &ref));
+    list_trier(l, mQuelto_comparerVehRangSeqCandidat);
+    ASSERT_EQ(0, Quelto_calculerIndicateursSurNumSeqCalcule(c.inst, &candidat, &cand));
+    list_trier(l, mQuelto_comparerVehRangSeq);
+    ASSERT_EQ(0, Quelto_evaluerSequence(c.inst, &c.inst->indicateursSeqInitiale, true, &encore));
+    EXPECT_EQ((std::vector<int32_t>{7, 6, 5, 4, 3, 2, 1, 0}), cand.order);
+    EXPECT_EQ(chiffres(cand.results, c.inst), chiffres(candidat, c.inst));
+
+    auto pareilles = [](const EvaluatedSequence &a, const EvaluatedSequence &b) {
+        return a == b && a.results.i_vectNbViolEcPrio == a.violations(Priority::high) &&
+               a.results.i_vectNbViolEcNonPrio == a.violations(Priority::low);
+    };
+    EXPECT_TRUE(pareilles(ref, encore) && !(ref == cand));
+    EvaluatedSequence copie(ref);
+    EXPECT_TRUE(pareilles(copie, ref));
+    EvaluatedSequence deplace(std::move(copie));
+    EXPECT_TRUE(pareilles(deplace, ref) && copie.results.i_vectNbViolEcPrio == nullptr);
+    copie = cand;
+    EXPECT_TRUE(pareilles(copie, cand));
+    deplace = std::move(copie);
+    deplace = static_cast<const EvaluatedSequence &>(deplace);
+    EXPECT_TRUE(pareilles(deplace, cand));
+
+    void (*const changements[])(EvaluatedSequence &) = {
+        [](auto &s) { std::swap(s.order[0], s.order[1]); }, [](auto &s) { s.colours[7]++; },
+        [](auto &s) { s.high.row(0)[0] ^= 1; }, [](auto &s) { s.low.row(0)[0] ^= 2; },
+        [](auto &s) { s.results.i_vectNbViolEcPrio[0]++; }, [](auto &s) { s.violations(Priority::low)[0]++; },
+        [](auto &s) { s.results.d_note++; }, [](auto &s) { s.results.s_nomCandidat[0] = 'x'; },
+        [](auto &s) { s.detail->windows.pop_back(); }, [](auto &s) { s.detail.reset(); },
+    };
+    for (auto changer : changements) {
+        EvaluatedSequence autre(ref);
+        changer(autre);
+        EXPECT_FALSE(autre == ref);
     }
 }

@@ -377,8 +377,15 @@ TEST(ListStockage, EchecDAllocationLaisseLaListeUtilisable)
     ECHEC(list_append(&a, &x, 0), -2, EX_MALLOC, "list_realloc");
 }
 
-TEST(ListErreurs, ChaqueCodeDesTables)
+/*
+** Refused calls: each records its code with the operation's name, and only
+** the operations that the program's trace log shows (length, append,
+** insertion, index creation) write there.
+*/
+TEST(ListErreurs, CodesEtTracesDesAppelsRefuses)
 {
+    testutil::TempDir d;
+    ASSERT_EQ(f_set_dbg_logfile_name((d / "trace.log").c_str(), "w"), 0);
     LIST l, ni, sansIndex, sansFcmp, vide;
     memset(&ni, 0, sizeof ni);
     list_init(&l, 0, 0, sizeof(Elt), parCle);
@@ -390,81 +397,45 @@ TEST(ListErreurs, ChaqueCodeDesTables)
     ASSERT_EQ(list_insert(&l, &x, 0), 1);
     ASSERT_EQ(list_append(&sansIndex, &x, 0), 1);
     int out = 77;
-
-    EXPECT_EQ(list_init(nullptr, 0, 0, 4, nullptr), nullptr);
-    ECHEC(list_length(nullptr), -1, EA_INVPRMS, "list_length");
-    ECHEC(list_append(&ni, nullptr, 0), -1, EA_LIST_OBJ_NULL, "list_append");
-    ECHEC(list_element(nullptr, 0), nullptr, EA_LIST_PT_NULL, "list_element");
-    ECHEC(list_element(&vide, 0), nullptr, EA_LIST_RANG_INV, "list_element");
-    ECHEC(list_rang_from_handle(&vide, 0, &out), -1, EA_LIST_VIDE, "list_rang_from_handle");
-    ECHEC(list_rang_from_handle(&l, -1, &out), -1, EA_LIST_HND_INV, "list_rang_from_handle");
-
-    /* The index accessors: the index is checked before the marker. */
-    const char *et = "list_element_trie", *hi = "list_handle_from_indice";
-    ECHEC(list_element_trie(&sansIndex, 0), nullptr, EA_LIST_INDEX_KO, et);
-    ni.primaryActive = 1;
-    ECHEC(list_element_trie(&ni, 0), nullptr, EA_LIST_NON_INIT, et);
-    ECHEC(list_element_trie(&l, 1), nullptr, EA_LIST_INDICE_INV, et);
-    ECHEC(list_handle_from_indice(&l, -1, &out), -1, EA_LIST_INDICE_INV, hi);
-
-    /* The searches write 0 on a refused call, and on an empty list record nothing. */
-    ni.fcmp = parCle;
-    for (const char *nom : {"list_bsearch", "list_bsearch_trie"}) {
-        auto chercher = [&](const LIST *lst, const void *cle) {
-            out = 77;
-            const bool bs = nom[strlen(nom) - 1] == 'h';
-            EXPECT_EQ(bs ? list_bsearch(lst, cle, &out) : list_bsearch_trie(lst, cle, &out), nullptr);
-            return out;
-        };
-        ECHEC(chercher(nullptr, &x), 0, EA_LIST_PT_NULL, nom);
-        ECHEC(chercher(&sansIndex, &x), 0, EA_LIST_INDEX_KO, nom);
-        ECHEC(chercher(&sansFcmp, &x), 0, EA_LIST_FCMP_NULL, nom);
-        ECHEC(chercher(&ni, &x), 0, EA_LIST_NON_INIT, nom);
-        ECHEC(chercher(&l, nullptr), 0, EA_LIST_OBJ_NULL, nom);
-        appli_reset_errno();
-        EXPECT_EQ(chercher(&vide, &x), 0);
-        EXPECT_EQ(appli_last_error().code, nullptr);
+    const struct {
+        bool refuse;
+        const ApplErrno &code;
+        const char *nom;
+        bool trace;
+    } cas[] = {
+        {list_length(nullptr) == -1, EA_INVPRMS, "list_length", true},
+        {list_append(&ni, nullptr, 0) == -1, EA_LIST_OBJ_NULL, "list_append", true},
+        {list_insert(&sansFcmp, &x, 0) == -1, EA_LIST_FCMP_NULL, "list_insert", true},
+        {list_activer_indexe_primaire(&ni) == -1, EA_LIST_NON_INIT, "list_activer_indexe_primaire", true},
+        {list_element(nullptr, 0) == nullptr, EA_LIST_PT_NULL, "list_element", false},
+        {list_element(&vide, 0) == nullptr, EA_LIST_RANG_INV, "list_element", false},
+        {list_rang_from_handle(&vide, 0, &out) == -1, EA_LIST_VIDE, "list_rang_from_handle", false},
+        {list_rang_from_handle(&l, -1, &out) == -1, EA_LIST_HND_INV, "list_rang_from_handle", false},
+        {list_element_trie(&sansIndex, 0) == nullptr, EA_LIST_INDEX_KO, "list_element_trie", false},
+        {list_element_trie(&l, 1) == nullptr, EA_LIST_INDICE_INV, "list_element_trie", false},
+        {list_rangs_trie(&vide, &out) == -1, EA_LIST_INDEX_KO, "list_rangs_trie", false},
+        {list_bsearch(&sansFcmp, &x, &out) == nullptr && out == 0, EA_LIST_FCMP_NULL, "list_bsearch", false},
+        {list_bsearch_trie(&l, nullptr, &out) == nullptr && out == 0, EA_LIST_OBJ_NULL, "list_bsearch_trie", false},
+    };
+    const std::string journal = testutil::lireFichier(d / "trace.log");
+    for (const auto &c : cas) {
+        SCOPED_TRACE(c.nom);
+        EXPECT_TRUE(c.refuse);
+        EXPECT_EQ(c.trace, journal.find(std::string("==>[") + c.nom + "]") != std::string::npos);
     }
-    ni.primaryActive = 0;
+    /* The record keeps the last refusal; an empty list is searched without one. */
+    ECHEC(list_rang_from_handle(&l, 1, &out), -1, EA_LIST_HND_INV, "list_rang_from_handle");
+    appli_reset_errno();
+    EXPECT_EQ(list_bsearch(&vide, &x, &out), nullptr);
+    EXPECT_EQ(appli_last_error().code, nullptr);
 
-    ECHEC(list_insert(&sansFcmp, &x, 0), -1, EA_LIST_FCMP_NULL, "list_insert");
-    /* An append unsorts the index: insertion is refused until a sort. */
+    /* An append unsorts the index: insertion is refused until a sort; without an index it appends. */
     ASSERT_EQ(list_append(&l, &x, 0), 1);
     ECHEC(list_insert(&l, &x, 0), -1, EA_LIST_FCMP_NULL, "list_insert");
     list_trier(&l, nullptr);
     EXPECT_EQ(list_insert(&l, &x, 0), 1);
-    /* Without an index, insertion is a plain append. */
     EXPECT_EQ(list_insert(&sansIndex, &x, 0), 1);
     EXPECT_EQ(list_length(&sansIndex), 2);
-
-    /* list_trier without any function, or on a list not initialised: nothing. */
-    appli_reset_errno();
-    list_trier(&sansIndex, nullptr);
-    list_trier(&ni, parCle);
-    list_trier(nullptr, parCle);
-    EXPECT_EQ(appli_last_error().code, nullptr);
-    EXPECT_EQ(sansIndex.primaryActive + sansIndex.primarySorted, 0);
-}
-
-TEST(ListErreurs, SeulesLesOperationsTraceesEcriventDansLeJournal)
-{
-    testutil::TempDir d;
-    ASSERT_EQ(f_set_dbg_logfile_name((d / "trace.log").c_str(), "w"), 0);
-    Elt x{0, 0, 0};
-    list_length(nullptr);
-    list_append(nullptr, &x, 0);
-    list_activer_indexe_primaire(nullptr);
-    list_insert(nullptr, &x, 0);
-    list_element(nullptr, 0);
-    list_rang_from_handle(nullptr, 0, nullptr);
-    list_element_trie(nullptr, 0);
-    list_bsearch(nullptr, &x, nullptr);
-    const std::string journal = testutil::lireFichier(d / "trace.log");
-    EXPECT_NE(journal.find("[liboutilsgeneraux/src/list,"), std::string::npos);
-    for (const char *nom : {"list_length", "list_append", "list_activer_indexe_primaire", "list_insert"})
-        EXPECT_NE(journal.find(std::string("==>[") + nom + "]"), std::string::npos) << nom;
-    for (const char *nom : {"list_element", "list_rang_from_handle", "list_bsearch"})
-        EXPECT_EQ(journal.find(nom), std::string::npos) << nom;
 }
 
 /* An order given by the caller is installed only when it is a permutation of the ranks. */

@@ -24,8 +24,10 @@
 ** standard output, without a newline, and reported through OSupTrace_Report.
 **
 ** The driver owns, in its own frame, the instance record (which embeds the
-** reference's results) and the candidate's results record.  Nothing of them
-** is freed: the lists and arrays they hold live until the process ends.
+** reference's results), the candidate's results record, the evaluation
+** context of the instance and each evaluated sequence while its report is
+** written.  Nothing of the instance is freed: its lists and arrays live
+** until the process ends.
 **
 ** On a large day the candidate's solution file is read on another thread
 ** while steps 5 to 7 run (see anticiperSolution); step 8 then only replays
@@ -166,7 +168,7 @@ bool composerCheminInstance(const std::string &racine, const std::string &instan
     return true;
 }
 
-/* Steps 4 and 5: the instance name and the four instance file paths. */
+/* Step 3: the instance name and the four instance file paths. */
 bool nommerInstance(InstancePb &instance, std::string &nomInstance)
 {
     if (!lireParametre("S_QUELTO_INSTANCE_PB_NAME", nomInstance)) return false;
@@ -202,16 +204,16 @@ bool composerCheminResultat(const std::string &nomInstance, const char *cleSuffi
 ** on another thread, when its path can be composed without a word (a
 ** setting missing or a path too long is left to step 8 to report).
 */
-void anticiperSolution(InstancePb &instance, const std::string &nomInstance)
+void anticiperSolution(ContexteEvaluation &contexte, InstancePb &instance, const std::string &nomInstance)
 {
     if (list_length(&instance.l_vehAOrdonnancer) < NB_VEH_LECTURE_ANTICIPEE) return;
     const char *repertoire = og_getenv("S_QUELTO_RESULT_DIRECTORY");
     if (repertoire == nullptr) return;
     const std::string chemin = repertoire + nomInstance;
-    if (chemin.size() < LONG_CHEMIN_LIMITE) mQuelto_anticiperFichSeqSolution(&instance, chemin.c_str());
+    if (chemin.size() < LONG_CHEMIN_LIMITE) mQuelto_anticiperFichSeqSolution(&contexte, &instance, chemin.c_str());
 }
 
-/* Steps 7 to 9: reference sequence, its evaluation and its report. */
+/* Steps 5 to 7: preparation, the reference sequence, its evaluation and its report. */
 bool traiterReference(InstancePb &instance, const std::string &nomInstance)
 {
     annoncerEtape(MSG_CALCULS);
@@ -219,16 +221,18 @@ bool traiterReference(InstancePb &instance, const std::string &nomInstance)
 
     annoncerEtape(MSG_INDIC_REFERENCE);
     list_trier(&instance.l_vehAOrdonnancer, mQuelto_comparerVehRangSeq);
-    if (Quelto_calculerIndicateursSurSeqInitiale(&instance) != 0) return false;
+    quelto::EvaluatedSequence reference;
+    if (Quelto_calculerIndicateursSurSeqInitiale(&instance, &reference) != 0) return false;
 
     annoncerEtape(MSG_RAPPORT_REFERENCE);
     std::string chemin;
     if (!composerCheminResultat(nomInstance, "S_QUELTO_INDIC_SEQ_INITIAL_SUFFIX_NAME", chemin)) return false;
-    return Quelto_ecrireRapportSurSeqInitiale(&instance, &instance.indicateursSeqInitiale, chemin.c_str()) == 0;
+    return Quelto_ecrireRapportSurSeqInitiale(&instance, reference, chemin.c_str()) == 0;
 }
 
-/* Steps 10 to 14: the candidate's solution, its evaluation and its report. */
-bool traiterCandidat(InstancePb &instance, IndicateursSolution &candidat, const std::string &nomInstance)
+/* Steps 8 to 10: the candidate's solution, its evaluation and its report. */
+bool traiterCandidat(ContexteEvaluation &contexte, InstancePb &instance, IndicateursSolution &candidat,
+                     const std::string &nomInstance)
 {
     if (Quelto_initIndicateursSolution(&instance, &candidat) != 0) return false;
     candidat.i_flagRapportComplet = 0;
@@ -241,16 +245,17 @@ bool traiterCandidat(InstancePb &instance, IndicateursSolution &candidat, const 
     list_trier(&instance.l_vehAOrdonnancer, mQuelto_comparerVehIdent);
     std::string cheminSolution;
     if (!composerCheminResultat(nomInstance, nullptr, cheminSolution)) return false;
-    if (mQuelto_lireFichSeqSolutionEtMajInstancePb(&instance, cheminSolution.c_str()) != 0) return false;
+    if (mQuelto_lireFichSeqSolutionEtMajInstancePb(&instance, cheminSolution.c_str(), &contexte) != 0) return false;
 
     annoncerEtape(MSG_INDIC_CANDIDAT);
     list_trier(&instance.l_vehAOrdonnancer, mQuelto_comparerVehRangSeqCandidat);
-    if (Quelto_calculerIndicateursSurNumSeqCalcule(&instance, &candidat) != 0) return false;
+    quelto::EvaluatedSequence sequence;
+    if (Quelto_calculerIndicateursSurNumSeqCalcule(&instance, &candidat, &sequence) != 0) return false;
 
     annoncerEtape(MSG_RAPPORT_CANDIDAT);
     std::string cheminRapport;
     if (!composerCheminResultat(nomInstance, "S_QUELTO_INDIC_SEQ_FINAL_SUFFIX_NAME", cheminRapport)) return false;
-    return Quelto_ecrireRapportSurNumSeqCalcule(&instance, &candidat, cheminRapport.c_str()) == 0;
+    return Quelto_ecrireRapportSurNumSeqCalcule(&instance, sequence, cheminRapport.c_str()) == 0;
 }
 
 /* The whole sequence; false at the first failure, already published. */
@@ -262,17 +267,15 @@ bool executer()
     annoncerEtape(MSG_LECTURE);
     InstancePb instance{};
     IndicateursSolution candidat{};
+    /* After the instance: the context goes first, stopping a reading ahead that reads the instance. */
+    ContexteEvaluation contexte;
     std::string nomInstance;
     if (!nommerInstance(instance, nomInstance)) return false;
     if (Quelto_lireFichiersEtMajInstancePb(&instance) != 0) return false;
-    /* The reading ahead reads the instance: stopped before it goes, whatever way the run ends. */
-    struct FinAnticipation {
-        ~FinAnticipation() { mQuelto_oublierAnticipation(); }
-    } finAnticipation;
-    anticiperSolution(instance, nomInstance);
+    anticiperSolution(contexte, instance, nomInstance);
 
     if (!traiterReference(instance, nomInstance)) return false;
-    if (!traiterCandidat(instance, candidat, nomInstance)) return false;
+    if (!traiterCandidat(contexte, instance, candidat, nomInstance)) return false;
 
     annoncerEtape(MSG_FIN);
     return true;

@@ -120,11 +120,17 @@ struct InstancePb {
     IndicateursSolution indicateursSeqInitiale;
 };
 
-/* What a file reader passes through the line reader to its decoder. */
+/*
+** What a file reader passes through the line reader to its decoder: the
+** instance, the field separator, the count of non-empty lines, and the
+** reader's own state from one line to the next (which reader, which state:
+** see the reader).
+*/
 struct ContexteDecodage {
     InstancePb *p_instancePb;
     const char *s_separateur;
     int32_t i_numLigne;
+    void *p_etatLecture;
 };
 
 #endif

@@ -25,30 +25,32 @@
 **   - each stored vehicle has flag arrays of list_length(l_ecartsPrio) and
 **     list_length(l_ecartsNonPrio) places (at least one place, so that an
 **     empty array is a valid pointer), never written again and never freed;
-**     vehicles with equal flags may share them (see mQuelto_partagerFlags).
+**     vehicles with equal flags of a priority share them (PartageDrapeaux).
 **
-** The solution file may also be read ahead, on another thread, once the
-** vehicles file is read (mQuelto_anticiperFichSeqSolution): that reading
-** only reads the day-D vehicles' identifiers and writes their candidate
-** ranks, reports nothing, and its messages are replayed in order by the
-** run's reading of the file.
+** The state a reader keeps from one line to the next belongs to that reading
+** (the decoder finds it in the ContexteDecodage); the only state that outlives
+** a call is the anticipated reading of the solution file, which belongs to
+** the caller's evaluation context (mQuelto_anticiperFichSeqSolution): that
+** reading, on another thread, only reads the day-D vehicles' identifiers and
+** writes their candidate ranks, reports nothing, and its messages are
+** replayed in order by the run's reading of the file.
 **
-** The reports only read the InstancePb and the IndicateursSolution; the
-** sequence is l_vehAOrdonnancer walked in the order of its primary index,
-** which the caller has sorted.
+** The reports are functions of the instance and of an evaluated sequence.
 */
 #include "QueltoDecodageLignesFichiers.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
+#include <optional>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -178,6 +180,11 @@ static int32_t mQuelto_lireEntier(const char *texte)
     return mQuelto_lireEntierDe(texte, nullptr, nullptr);
 }
 
+int32_t Quelto_lireEntier(const char *texte)
+{
+    return mQuelto_lireEntier(texte);
+}
+
 /*
 ** Read a ratio "p/q" as the pattern "%d/%d" of formatted input reads it: each
 ** number after optional white space and sign, the "/" right after the digits
@@ -276,19 +283,34 @@ static int32_t mQuelto_compterLigne(ContexteDecodage *ctx)
     return ctx->i_numLigne;
 }
 
-/* 1 when the file at chemin exists (the existence test of every reader). */
-static bool mQuelto_fichierExiste(const char *chemin)
+/*
+** Whether the file at chemin exists (the existence test of every reader);
+** when it does not, "\nS_MSG_ERR_<code> : <fonction> : file (<chemin>) not
+** found !!\n" is reported, located at ligneSource, and printed on standard
+** output too when aussiSortie.
+*/
+static bool mQuelto_fichierTrouve(const char *chemin, const char *code, const char *fonction, int ligneSource,
+                                  bool aussiSortie = false)
 {
-    return testerExistenceFichier(chemin, nullptr) == 1;
+    if (testerExistenceFichier(chemin, nullptr) == 1) return true;
+    MessageQuelto m;
+    mQuelto_formater(m, "\nS_MSG_ERR_%s : %s : file (%s) not found !!\n", code, fonction, chemin);
+    mQuelto_signaler(ligneSource, m);
+    if (aussiSortie) {
+        fputs(m.texte, stdout);
+        fflush(stdout);
+    }
+    return false;
 }
 
-/* Hand the file to the line reader with a fresh context.  0 / -1. */
+/* Hand the file to the line reader with a fresh context, the reader's state given.  0 / -1. */
 static int mQuelto_lireFichier(InstancePb *instance, const char *chemin, OSupUtils_FonctionDecodage decode,
-                               ContexteDecodage *ctx)
+                               ContexteDecodage *ctx, void *etat = nullptr)
 {
     ctx->p_instancePb = instance;
     ctx->s_separateur = QUELTO_SEPARATEUR;
     ctx->i_numLigne = 0;
+    ctx->p_etatLecture = etat;
     return OSupUtils_lireFichierParLigne(chemin, decode, ctx, QUELTO_LONG_LIGNE) == 0 ? 0 : -1;
 }
 
@@ -299,17 +321,12 @@ static int mQuelto_lireFichier(InstancePb *instance, const char *chemin, OSupUti
 */
 int mQuelto_lireFichLongMaxTeinteEtMajInstancePb(InstancePb *instance)
 {
-    MessageQuelto m;
     const char *chemin = instance->s_fichLongMaxRafTeintes;
-    if (!mQuelto_fichierExiste(chemin)) {
-        mQuelto_formater(m, "\nS_MSG_ERR_0013 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb : file (%s) not found !!\n",
-                         chemin);
-        mQuelto_signaler(__LINE__, m);
-        return -1;
-    }
-    ContexteDecodage ctx;
+    if (!mQuelto_fichierTrouve(chemin, "0013", "mQuelto_lireFichLongMaxTeinteEtMajInstancePb", __LINE__)) return -1;
+    ContexteDecodage ctx{};
     if (mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneLongMaxTeinte, &ctx) != 0) return -1;
     if (ctx.i_numLigne < 2) {
+        MessageQuelto m;
         mQuelto_formater(m,
                          "\nS_MSG_ERR_0036 : mQuelto_lireFichLongMaxTeinteEtMajInstancePb : file (%s) gives no "
                          "limitation on the upper batch size of paint color batches !!\n",
@@ -355,27 +372,21 @@ int mQuelto_decodeLigneLongMaxTeinte(char *ligne, void *contexte)
 int mQuelto_lireFichObjectifsEtMajInstancePb(InstancePb *instance)
 {
     const char *chemin = instance->s_fichObjectifOptim;
-    if (!mQuelto_fichierExiste(chemin)) {
-        MessageQuelto m;
-        mQuelto_formater(m, "\nS_MSG_ERR_0015 : mQuelto_lireFichObjectifsEtMajInstancePb : file (%s) not found !!\n",
-                         chemin);
-        mQuelto_signaler(__LINE__, m);
-        return -1;
-    }
+    if (!mQuelto_fichierTrouve(chemin, "0015", "mQuelto_lireFichObjectifsEtMajInstancePb", __LINE__)) return -1;
     instance->i_nbObjectifs = 0;
     for (int i = 0; i < QUELTO_NB_MAX_OBJECTIFS; i++) {
         instance->s_nomsObjectifs[i][0] = '\0';
         instance->i_codesObjectifs[i] = -1;
     }
-    ContexteDecodage ctx;
+    ContexteDecodage ctx{};
     return mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneObjectifs, &ctx);
 }
 
 /* The objective keywords and their codes, searched in this order. */
-static const struct {
+static constexpr struct {
     const char *motCle;
     int32_t code;
-} g_QueltoObjectifs[] = {
+} QUELTO_MOTS_CLES_OBJECTIFS[] = {
     {"high_priority_level_and_easy_to_satisfy_ratio_constraints", QUELTO_OBJ_ECARTS_PRIO},
     {"high_priority_level_and_difficult_to_satisfy_ratio_constraints", QUELTO_OBJ_ECARTS_PRIO},
     {"low_priority_level_ratio_constraints", QUELTO_OBJ_ECARTS_NON_PRIO},
@@ -399,7 +410,7 @@ int mQuelto_decodeLigneObjectifs(char *ligne, void *contexte)
     if (OSupUtils_extraireChamp(ligne, ctx->s_separateur, debut, &suivant, champ2) != 0) return -1;
 
     int32_t code = -1;
-    for (const auto &obj : g_QueltoObjectifs) {
+    for (const auto &obj : QUELTO_MOTS_CLES_OBJECTIFS) {
         if (strcmp(champ2, obj.motCle) == 0) {
             code = obj.code;
             break;
@@ -435,19 +446,10 @@ int mQuelto_decodeLigneObjectifs(char *ligne, void *contexte)
 int mQuelto_lireFichEcartsCritEtMajInstancePb(InstancePb *instance)
 {
     const char *chemin = instance->s_fichEcartsCriteres;
-    if (!mQuelto_fichierExiste(chemin)) {
-        MessageQuelto m;
-        mQuelto_formater(m, "\nS_MSG_ERR_0009 : mQuelto_lireFichEcartsCritEtMajInstancePb : file (%s) not found !!\n",
-                         chemin);
-        mQuelto_signaler(__LINE__, m);
-        return -1;
-    }
-    if (list_init(&instance->l_ecartsPrio, 0, 0, sizeof(EcartCritere), nullptr) == nullptr ||
-        list_init(&instance->l_ecartsNonPrio, 0, 0, sizeof(EcartCritere), nullptr) == nullptr) {
-        mQuelto_signalerVide(__LINE__);
-        return -1;
-    }
-    ContexteDecodage ctx;
+    if (!mQuelto_fichierTrouve(chemin, "0009", "mQuelto_lireFichEcartsCritEtMajInstancePb", __LINE__)) return -1;
+    list_init(&instance->l_ecartsPrio, 0, 0, sizeof(EcartCritere), nullptr);
+    list_init(&instance->l_ecartsNonPrio, 0, 0, sizeof(EcartCritere), nullptr);
+    ContexteDecodage ctx{};
     return mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneEcartCritere, &ctx);
 }
 
@@ -512,10 +514,128 @@ int mQuelto_decodeLigneEcartCritere(char *ligne, void *contexte)
     return 0;
 }
 
-/* Size in bytes of the vehicles file being read (0 when unknown). */
-static uint64_t s_tailleFichierVeh = 0;
+/* ------------------------------------------------------------------------ */
+/* The vehicles file                                                         */
+/* ------------------------------------------------------------------------ */
 
-static void mQuelto_oublierDeBruijn();
+/*
+** Zero-filled flag arrays, carved from blocks of 64 KiB: a day may hold
+** millions of vehicles and a heap block per array would cost more than its
+** flags.  An array larger than a quarter of a block gets its own.  Like every
+** record of the instance the arrays are never freed: the vehicles point at
+** them until the process ends.
+*/
+class BlocsDrapeaux {
+public:
+    /* An array of n places (n >= 1), or null when memory runs out. */
+    int32_t *allouer(size_t n)
+    {
+        if (n > PLACES_PAR_BLOC / 4) return static_cast<int32_t *>(calloc(n, sizeof(int32_t)));
+        if (n > libres_) {
+            int32_t *nouveau = static_cast<int32_t *>(calloc(PLACES_PAR_BLOC, sizeof(int32_t)));
+            if (nouveau == nullptr) return nullptr;
+            bloc_ = nouveau;
+            libres_ = PLACES_PAR_BLOC;
+        }
+        int32_t *a = bloc_ + (PLACES_PAR_BLOC - libres_);
+        libres_ -= n;
+        return a;
+    }
+
+private:
+    static constexpr size_t PLACES_PAR_BLOC = 65536 / sizeof(int32_t);
+    int32_t *bloc_ = nullptr; /* the block being carved */
+    size_t libres_ = 0;       /* places left at its end */
+};
+
+/*
+** The flag arrays of one priority, shared between the vehicles whose flags
+** of that priority are equal.  A day holds far fewer distinct combinations of
+** one priority's options than vehicles, and each vehicle's arrays would cost
+** more than its record; a vehicle whose combination was met already points at
+** the array of the first vehicle that had it (nothing writes a vehicle's
+** flags once they are read, and the vehicles' comparators and the evaluation
+** find equal arrays at once).  The combinations met are found again through
+** an open addressing table, at most half full, hashed on the combination's
+** bits; it lives for one reading of the vehicles file.  Every array has at
+** least one place, so that a priority without constraint still gives a
+** valid pointer.
+*/
+class PartageDrapeaux {
+public:
+    PartageDrapeaux(int nb, BlocsDrapeaux *blocs) : nb_(nb), blocs_(blocs) {}
+
+    /*
+    ** The shared array holding the flags lus[0..nb-1], whose bits (the last 64
+    ** flags when there are more) are combinaison.  Null when memory runs out.
+    */
+    int32_t *partager(const int32_t *lus, uint64_t combinaison)
+    {
+        if (2 * (nbCombinaisons_ + 1) > cases_.size() && !agrandir()) return nullptr;
+        const size_t octets = static_cast<size_t>(nb_) * sizeof(int32_t);
+        size_t i = place(combinaison);
+        for (; cases_[i].drapeaux != nullptr; i = (i + 1) & (cases_.size() - 1)) {
+            const Case &c = cases_[i];
+            if (c.combinaison == combinaison && memcmp(c.drapeaux, lus, octets) == 0) return c.drapeaux;
+        }
+        int32_t *a = blocs_->allouer(nb_ > 0 ? static_cast<size_t>(nb_) : 1);
+        if (a == nullptr) return nullptr;
+        memcpy(a, lus, octets);
+        cases_[i] = Case{combinaison, a};
+        nbCombinaisons_++;
+        return a;
+    }
+
+private:
+    struct Case {
+        uint64_t combinaison;
+        int32_t *drapeaux; /* null: a free place */
+    };
+
+    size_t place(uint64_t combinaison) const
+    {
+        return static_cast<size_t>((combinaison * 0x9e3779b97f4a7c15u) >> 32) & (cases_.size() - 1);
+    }
+
+    /* Double the table (or create it); false when memory runs out. */
+    bool agrandir()
+    {
+        std::vector<Case> anciennes;
+        try {
+            anciennes = std::exchange(cases_, std::vector<Case>(cases_.empty() ? 1024 : 2 * cases_.size()));
+        } catch (const std::bad_alloc &) {
+            return false;
+        }
+        for (const Case &c : anciennes) {
+            if (c.drapeaux == nullptr) continue;
+            size_t i = place(c.combinaison);
+            while (cases_[i].drapeaux != nullptr) i = (i + 1) & (cases_.size() - 1);
+            cases_[i] = c;
+        }
+        return true;
+    }
+
+    int nb_;
+    BlocsDrapeaux *blocs_;
+    std::vector<Case> cases_;
+    size_t nbCombinaisons_ = 0;
+};
+
+/*
+** What one reading of a vehicles file keeps from one line to the next: the
+** shared flag arrays of each priority and the room for the flags of a line.
+*/
+struct LectureVehicules {
+    BlocsDrapeaux blocs;
+    PartageDrapeaux partage[2];
+    std::vector<int32_t> lus;
+
+    LectureVehicules(int nbPrio, int nbNonPrio)
+        : partage{PartageDrapeaux(nbPrio, &blocs), PartageDrapeaux(nbNonPrio, &blocs)},
+          lus(static_cast<size_t>(nbPrio + nbNonPrio + 1))
+    {
+    }
+};
 
 /*
 ** Vehicles file: initialises l_vehFiges and l_vehAOrdonnancer empty and both
@@ -523,84 +643,25 @@ static void mQuelto_oublierDeBruijn();
 ** lists read already (their lengths give the flag columns).  -1 when the file
 ** is missing (S_MSG_ERR_0017, lists not initialised) or a line is refused.
 */
-/*
-** The hashes of the day-D vehicles' identifiers, in rank order, taken while
-** a large vehicles file is read (at least QUELTO_NB_VEH_HACHAGES lines by
-** the estimate of its first data line): the identifier table of an
-** anticipated reading of the solution file is then built from them, instead
-** of from the records, which it would read from end to end.  They stand
-** for the list liste while they number its vehicles and no candidate rank
-** has been written: the first reading of a solution file takes them or
-** drops them.  Given up when memory runs short.
-*/
-struct HachagesJour {
-    const LIST *liste = nullptr;   /* the list they are of; null: none */
-    uint64_t *h = nullptr;
-    size_t nb = 0, capacite = 0;
-};
-static HachagesJour s_hachagesJour;
-static constexpr uint64_t QUELTO_NB_VEH_HACHAGES = 16384;
-
-static uint64_t mQuelto_hacherIdentVeh(const Vehicule *v);
-
-/* Drop the hashes. */
-static void mQuelto_oublierHachagesJour()
-{
-    free(s_hachagesJour.h);
-    s_hachagesJour = HachagesJour{};
-}
-
-/* Start the hashes of the vehicles of l, for about nbLignes vehicles (none for a small day). */
-static void mQuelto_commencerHachagesJour(const LIST *l, uint64_t nbLignes)
-{
-    mQuelto_oublierHachagesJour();
-    if (nbLignes < QUELTO_NB_VEH_HACHAGES || nbLignes > (uint64_t{1} << 30)) return;
-    const size_t capacite = static_cast<size_t>(nbLignes);
-    uint64_t *h = static_cast<uint64_t *>(malloc(capacite * sizeof(uint64_t)));
-    if (h != nullptr) s_hachagesJour = HachagesJour{l, h, 0, capacite};
-}
-
-/* Note the hash of v, just appended to l. */
-static void mQuelto_noterHachage(const LIST *l, const Vehicule *v)
-{
-    HachagesJour &hj = s_hachagesJour;
-    if (hj.liste != l) return;
-    if (hj.nb == hj.capacite) {
-        void *plus = hj.capacite <= (size_t{1} << 30) ? realloc(hj.h, 2 * hj.capacite * sizeof(uint64_t)) : nullptr;
-        if (plus == nullptr) {
-            mQuelto_oublierHachagesJour();
-            return;
-        }
-        hj.h = static_cast<uint64_t *>(plus);
-        hj.capacite *= 2;
-    }
-    hj.h[hj.nb++] = mQuelto_hacherIdentVeh(v);
-}
-
 int mQuelto_lireFichVehEtMajInstancePb(InstancePb *instance)
 {
     const char *chemin = instance->s_fichVehicules;
-    if (!mQuelto_fichierExiste(chemin)) {
-        MessageQuelto m;
-        mQuelto_formater(m, "\nS_MSG_ERR_0017 : mQuelto_lireFichVehEtMajInstancePb : file (%s) not found !!\n", chemin);
-        mQuelto_signaler(__LINE__, m);
-        return -1;
-    }
-    if (list_init(&instance->l_vehFiges, 200, 0, sizeof(Vehicule), nullptr) == nullptr ||
-        list_init(&instance->l_vehAOrdonnancer, 2000, 0, sizeof(Vehicule), nullptr) == nullptr) {
+    if (!mQuelto_fichierTrouve(chemin, "0017", "mQuelto_lireFichVehEtMajInstancePb", __LINE__)) return -1;
+    list_init(&instance->l_vehFiges, 200, 0, sizeof(Vehicule), nullptr);
+    list_init(&instance->l_vehAOrdonnancer, 2000, 0, sizeof(Vehicule), nullptr);
+    instance->s_jourJ[0] = '\0';
+    instance->s_jourJMoins1[0] = '\0';
+    const int nbPrio = list_length(&instance->l_ecartsPrio), nbNonPrio = list_length(&instance->l_ecartsNonPrio);
+    assert(nbPrio >= 0 && nbNonPrio >= 0);
+    std::optional<LectureVehicules> lecture;
+    try {
+        lecture.emplace(nbPrio, nbNonPrio);
+    } catch (const std::bad_alloc &) {
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
-    instance->s_jourJ[0] = '\0';
-    instance->s_jourJMoins1[0] = '\0';
-    mQuelto_oublierHachagesJour();
-    std::error_code erreur;
-    const uintmax_t taille = std::filesystem::file_size(chemin, erreur);
-    s_tailleFichierVeh = erreur || taille == static_cast<uintmax_t>(-1) ? 0 : static_cast<uint64_t>(taille);
-    ContexteDecodage ctx;
-    const int rc = mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneVeh, &ctx);
-    mQuelto_oublierDeBruijn();
-    return rc;
+    ContexteDecodage ctx{};
+    return mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneVeh, &ctx, &*lecture);
 }
 
 /*
@@ -697,297 +758,6 @@ static int mQuelto_lireFlagsVeh(ChampsLigne &champs, const ContexteDecodage *ctx
 }
 
 /*
-** A zeroed flag array of nb places (at least one), or null when memory runs
-** out.  A day may hold millions of vehicles and each needs two small arrays,
-** so they are carved from zero-filled blocks of 64 KiB (a heap block per
-** array would cost more than the flags); an array larger than a block gets
-** its own.  Like every record of the instance, they are never freed.
-*/
-static int32_t *mQuelto_allouerFlags(int nb)
-{
-    static constexpr size_t PLACES_PAR_BLOC = 65536 / sizeof(int32_t);
-    static int32_t *bloc = nullptr;   /* the block being carved */
-    static size_t placesLibres = 0;   /* places left at its end */
-    const size_t n = nb > 0 ? static_cast<size_t>(nb) : 1;
-    if (n > PLACES_PAR_BLOC / 4) return static_cast<int32_t *>(calloc(n, sizeof(int32_t)));
-    if (n > placesLibres) {
-        int32_t *nouveau = static_cast<int32_t *>(calloc(PLACES_PAR_BLOC, sizeof(int32_t)));
-        if (nouveau == nullptr) return nullptr;
-        bloc = nouveau;
-        placesLibres = PLACES_PAR_BLOC;
-    }
-    int32_t *flags = bloc + (PLACES_PAR_BLOC - placesLibres);
-    placesLibres -= n;
-    return flags;
-}
-
-/*
-** The flag arrays of the vehicles of one vehicles file, shared between the
-** vehicles whose flags are equal.  A day holds far fewer distinct option
-** combinations than vehicles, and each vehicle's two arrays cost more than
-** its record, so a vehicle whose flags were met already points at the arrays
-** of the first vehicle that had them: the two arrays of one combination are
-** carved together (high priority places, then low priority places, at least
-** one place each).  Nothing writes a vehicle's flags once they are read.
-**
-** The combinations met are found again through an open addressing table of
-** their arrays (at most half full).  It starts afresh with each vehicles file
-** (its first data line) and is given up, for the rest of the file, when so
-** many vehicles bring a new combination that the table (up to four places per
-** combination) would cost more than it saves.
-*/
-struct TableFlags {
-    int32_t **cases = nullptr;   /* capacity places, a power of 2; null: free */
-    size_t capacite = 0;
-    size_t nbCombinaisons = 0;
-    size_t nbVehicules = 0;
-    int nbPrio = 0, nbNonPrio = 0;
-    bool abandonnee = false;
-};
-static TableFlags s_tableFlags;
-
-/* Places of each of the two arrays of a combination. */
-static int mQuelto_places(int nb)
-{
-    return nb > 0 ? nb : 1;
-}
-
-static size_t mQuelto_hacherFlags(const int32_t *lus, int nb)
-{
-    uint64_t h = 0x9e3779b97f4a7c15u;
-    for (int k = 0; k < nb; k++) h = (h ^ static_cast<uint32_t>(lus[k])) * 0x100000001b3u + static_cast<uint64_t>(k);
-    return static_cast<size_t>(h ^ (h >> 29));
-}
-
-/* Put the combination arrays a in the table t (which has a free place). */
-static void mQuelto_placerFlags(TableFlags &t, int32_t *a, const int32_t *lus)
-{
-    size_t i = mQuelto_hacherFlags(lus, t.nbPrio + t.nbNonPrio) & (t.capacite - 1);
-    while (t.cases[i] != nullptr) i = (i + 1) & (t.capacite - 1);
-    t.cases[i] = a;
-}
-
-/* Double the table (or create it); false when memory runs out. */
-static bool mQuelto_agrandirTableFlags(TableFlags &t)
-{
-    const size_t capacite = t.capacite == 0 ? 1024 : 2 * t.capacite;
-    int32_t **cases = static_cast<int32_t **>(calloc(capacite, sizeof(int32_t *)));
-    if (cases == nullptr) return false;
-    TableFlags nouvelle = t;
-    nouvelle.cases = cases;
-    nouvelle.capacite = capacite;
-    int32_t *lus = nullptr;
-    for (size_t i = 0; i < t.capacite; i++) {
-        int32_t *a = t.cases[i];
-        if (a == nullptr) continue;
-        /* The combination read back from its two arrays, for its hash. */
-        const int nb = t.nbPrio + t.nbNonPrio;
-        if (lus == nullptr) lus = static_cast<int32_t *>(malloc(static_cast<size_t>(mQuelto_places(nb)) * sizeof(int32_t)));
-        if (lus == nullptr) {
-            free(cases);
-            return false;
-        }
-        memcpy(lus, a, static_cast<size_t>(t.nbPrio) * sizeof(int32_t));
-        memcpy(lus + t.nbPrio, a + mQuelto_places(t.nbPrio), static_cast<size_t>(t.nbNonPrio) * sizeof(int32_t));
-        mQuelto_placerFlags(nouvelle, a, lus);
-    }
-    free(lus);
-    free(t.cases);
-    t = nouvelle;
-    return true;
-}
-
-/* The arrays of combination lus in the table, or null. */
-static int32_t *mQuelto_chercherFlags(const TableFlags &t, const int32_t *lus)
-{
-    const size_t nbOctetsP = static_cast<size_t>(t.nbPrio) * sizeof(int32_t);
-    const size_t nbOctetsNP = static_cast<size_t>(t.nbNonPrio) * sizeof(int32_t);
-    size_t i = mQuelto_hacherFlags(lus, t.nbPrio + t.nbNonPrio) & (t.capacite - 1);
-    for (; t.cases[i] != nullptr; i = (i + 1) & (t.capacite - 1)) {
-        const int32_t *a = t.cases[i];
-        if (memcmp(a, lus, nbOctetsP) == 0 && memcmp(a + mQuelto_places(t.nbPrio), lus + t.nbPrio, nbOctetsNP) == 0)
-            return t.cases[i];
-    }
-    return nullptr;
-}
-
-/*
-** All the combinations of the flags of one priority at once, for a file so
-** long that most combinations are likely to occur (ten random options of a
-** priority over a million vehicles): the windows of k consecutive places of
-** a binary de Bruijn sequence of order k, k being the number of constraints
-** of the priority, in which every combination of k flags appears exactly
-** once as a window (the first k - 1 places are repeated after the 2^k places
-** of the sequence, so that the windows that wrap round are contiguous too).
-** A vehicle's array of a priority is the window of its combination.  The
-** day then costs 4 * 2^k bytes of flags per priority instead of up to 4 * k
-** per vehicle, small enough to stay near the processor while a sequence is
-** walked.  The start of each combination's window (another 4 * 2^k bytes)
-** is kept while the file is read.
-*/
-struct SequenceDeBruijn {
-    int k = 0;
-    int32_t *places = nullptr;    /* 2^k + k places, the last one spare; never freed */
-    int32_t *fenetre = nullptr;   /* by combination (place 0 as highest bit): start of its window */
-};
-struct DeBruijnFlags {
-    bool actif = false;
-    SequenceDeBruijn prio, nonPrio;
-};
-static DeBruijnFlags s_deBruijn;
-
-/* The greatest k for which a sequence is built (2^24 places: 64 MiB). */
-static constexpr int QUELTO_K_MAX_DE_BRUIJN = 24;
-
-/* Leave de Bruijn flags (the places stay: vehicles point into them). */
-static void mQuelto_oublierDeBruijn()
-{
-    free(s_deBruijn.prio.fenetre);
-    free(s_deBruijn.nonPrio.fenetre);
-    s_deBruijn = DeBruijnFlags{};
-}
-
-/*
-** Build the sequence of order k (0 <= k <= QUELTO_K_MAX_DE_BRUIJN) as the
-** concatenation, in lexicographic order, of the Lyndon words whose length
-** divides k (Fredricksen, Kessler and Maiorana), then the start of every
-** window (order 0: one place, the window of the empty combination).  false
-** when memory runs out (nothing kept).
-*/
-static bool mQuelto_construireDeBruijn(SequenceDeBruijn &s, int k)
-{
-    const size_t n = size_t{1} << k;
-    int32_t *places = static_cast<int32_t *>(calloc(n + static_cast<size_t>(k), sizeof(int32_t)));
-    int32_t *fenetre = static_cast<int32_t *>(calloc(n, sizeof(int32_t)));
-    if (places == nullptr || fenetre == nullptr) {
-        free(places);
-        free(fenetre);
-        return false;
-    }
-    if (k > 0) {
-        int32_t a[QUELTO_K_MAX_DE_BRUIJN + 1] = {0}; /* a[1..k]: the current prenecklace */
-        size_t longueur = 0;
-        for (int i = 1;;) {
-            if (k % i == 0)
-                for (int j = 1; j <= i; j++) places[longueur++] = a[j];
-            i = k;
-            while (i > 0 && a[i] == 1) i--;
-            if (i == 0) break;
-            a[i] = 1;
-            for (int j = i + 1; j <= k; j++) a[j] = a[j - i];
-        }
-        for (int j = 0; j < k - 1; j++) places[n + static_cast<size_t>(j)] = places[j];
-        uint32_t v = 0;
-        for (int j = 0; j < k - 1; j++) v = v << 1 | static_cast<uint32_t>(places[j]);
-        for (size_t p = 0; p < n; p++) {
-            v = (v << 1 | static_cast<uint32_t>(places[p + static_cast<size_t>(k) - 1])) &
-                static_cast<uint32_t>(n - 1);
-            fenetre[v] = static_cast<int32_t>(p);
-        }
-    }
-    s = SequenceDeBruijn{k, places, fenetre};
-    return true;
-}
-
-/*
-** At the first data line of a vehicles file: use de Bruijn flags when the
-** file is expected to hold at least half as many vehicles (nbLignes,
-** estimated from the file's size) as there are combinations of either
-** priority, so that the sequences cost at most 8 bytes per vehicle each.
-** Otherwise, or when memory runs out, the combinations are shared through
-** the table below.
-*/
-static void mQuelto_choisirDeBruijn(int nbPrio, int nbNonPrio, uint64_t nbLignes)
-{
-    mQuelto_oublierDeBruijn();
-    for (int k : {nbPrio, nbNonPrio})
-        if (k > QUELTO_K_MAX_DE_BRUIJN || (uint64_t{1} << k) > 2 * nbLignes) return;
-    if (nbPrio + nbNonPrio == 0) return;
-    DeBruijnFlags d;
-    if (!mQuelto_construireDeBruijn(d.prio, nbPrio)) return;
-    if (!mQuelto_construireDeBruijn(d.nonPrio, nbNonPrio)) {
-        free(d.prio.places); /* no vehicle points into it yet */
-        free(d.prio.fenetre);
-        return;
-    }
-    d.actif = true;
-    s_deBruijn = d;
-}
-
-/* The window of s for the combination of its s.k flags (the first flag highest). */
-static int32_t *mQuelto_fenetreDeBruijn(const SequenceDeBruijn &s, uint64_t combinaison)
-{
-    return s.places + s.fenetre[combinaison & ((uint64_t{1} << s.k) - 1)];
-}
-
-/*
-** The two flag arrays of a vehicle whose flags lus are nbPrio high priority
-** then nbNonPrio low priority flags (combinaisons: the same flags as the bits
-** of one integer per priority, see mQuelto_lireFlagsVeh): those of an equal
-** combination met earlier in the file, or new ones, or their de Bruijn
-** window.  premiereLigne
-** starts afresh and chooses between the table and the de Bruijn sequence by
-** nbLignes, the number of lines the file is expected to hold.  0, or -1 when
-** memory runs out.
-*/
-static int mQuelto_partagerFlags(const int32_t *lus, const uint64_t combinaisons[2], int nbPrio, int nbNonPrio,
-                                 bool premiereLigne, uint64_t nbLignes, Vehicule *v)
-{
-    TableFlags &t = s_tableFlags;
-    if (premiereLigne || t.nbPrio != nbPrio || t.nbNonPrio != nbNonPrio) {
-        free(t.cases);
-        t = TableFlags{};
-        t.nbPrio = nbPrio;
-        t.nbNonPrio = nbNonPrio;
-        mQuelto_choisirDeBruijn(nbPrio, nbNonPrio, premiereLigne ? nbLignes : 0);
-    }
-    if (s_deBruijn.actif) {
-        v->i_vectBoolEcPrio = mQuelto_fenetreDeBruijn(s_deBruijn.prio, combinaisons[0]);
-        v->i_vectBoolEcNonPrio = mQuelto_fenetreDeBruijn(s_deBruijn.nonPrio, combinaisons[1]);
-        return 0;
-    }
-    t.nbVehicules++;
-    int32_t *a = t.cases != nullptr ? mQuelto_chercherFlags(t, lus) : nullptr;
-    if (a == nullptr) {
-        a = mQuelto_allouerFlags(mQuelto_places(nbPrio) + mQuelto_places(nbNonPrio));
-        if (a == nullptr) return -1;
-        memcpy(a, lus, static_cast<size_t>(nbPrio) * sizeof(int32_t));
-        memcpy(a + mQuelto_places(nbPrio), lus + nbPrio, static_cast<size_t>(nbNonPrio) * sizeof(int32_t));
-        if (!t.abandonnee) {
-            t.nbCombinaisons++;
-            const size_t octets = static_cast<size_t>(mQuelto_places(nbPrio) + mQuelto_places(nbNonPrio)) * sizeof(int32_t);
-            if (t.nbVehicules >= 65536 && t.nbCombinaisons * (octets + 4 * sizeof(int32_t *)) > t.nbVehicules * octets) {
-                free(t.cases);
-                t.cases = nullptr;
-                t.capacite = 0;
-                t.abandonnee = true;
-            } else if (2 * t.nbCombinaisons > t.capacite && !mQuelto_agrandirTableFlags(t)) {
-                return -1;
-            } else {
-                mQuelto_placerFlags(t, a, lus);
-            }
-        }
-    }
-    v->i_vectBoolEcPrio = a;
-    v->i_vectBoolEcNonPrio = a + mQuelto_places(nbPrio);
-    return 0;
-}
-
-/* Room for the nb flags of one line (kept from line to line), or null. */
-static int32_t *mQuelto_tamponFlags(int nb)
-{
-    static int32_t *tampon = nullptr;
-    static int places = 0;
-    if (nb > places) {
-        int32_t *p = static_cast<int32_t *>(realloc(tampon, static_cast<size_t>(nb) * sizeof(int32_t)));
-        if (p == nullptr) return nullptr;
-        tampon = p;
-        places = nb;
-    }
-    return tampon != nullptr ? tampon : mQuelto_allouerFlags(1);
-}
-
-/*
 ** A field of a vehicle line, in place in the line: its first character and
 ** its length (the text is not terminated; the separator or the end of the
 ** line follows it).
@@ -1066,6 +836,22 @@ static bool mQuelto_dateEgale(const char *date, const ChampVeh &c, const char *j
 }
 
 /*
+** Refuse a vehicle line whose number field c (what it is: quoi) is below 1:
+** "\nS_MSG_ERR_<code> : mQuelto_decodeLigneVeh : the vehicle from line (N)
+** has an invalid <quoi> (<field>) !!\n", located at ligneSource.  -1.
+*/
+static int mQuelto_refuserNombreVeh(const ContexteDecodage *ctx, const char *code, const char *quoi,
+                                    const ChampVeh &c, int ligneSource)
+{
+    char champ[OSUP_LONG_CHAMP];
+    MessageQuelto m;
+    mQuelto_formater(m, "\nS_MSG_ERR_%s : mQuelto_decodeLigneVeh : the vehicle from line (%d) has an invalid %s (%s) !!\n",
+                     code, ctx->i_numLigne, quoi, mQuelto_copierChamp(c, champ));
+    mQuelto_signaler(ligneSource, m);
+    return -1;
+}
+
+/*
 ** One line of the vehicles file, "date;rank;ident;colour;flags...": after the
 ** heading, refuses a rank or a colour below 1 (S_MSG_ERR_0023 / 0024), an
 ** empty first date (S_MSG_ERR_0037), a date that is neither day D-1 nor day D
@@ -1093,25 +879,9 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     Vehicule veh;
     memcpy(&veh, &s_vehiculeNul, sizeof veh);
     veh.i_rangSeq = mQuelto_lireEntierChamp(rang);
-    if (veh.i_rangSeq < 1) {
-        char champ[OSUP_LONG_CHAMP];
-        mQuelto_formater(m,
-                         "\nS_MSG_ERR_0023 : mQuelto_decodeLigneVeh : the vehicle from line (%d) has an invalid "
-                         "sequence rank (%s) !!\n",
-                         ctx->i_numLigne, mQuelto_copierChamp(rang, champ));
-        mQuelto_signaler(__LINE__, m);
-        return -1;
-    }
+    if (veh.i_rangSeq < 1) return mQuelto_refuserNombreVeh(ctx, "0023", "sequence rank", rang, __LINE__);
     veh.i_teinte = mQuelto_lireEntierChamp(teinte);
-    if (veh.i_teinte < 1) {
-        char champ[OSUP_LONG_CHAMP];
-        mQuelto_formater(m,
-                         "\nS_MSG_ERR_0024 : mQuelto_decodeLigneVeh : the vehicle from line (%d) has an invalid paint "
-                         "color (%s) !!\n",
-                         ctx->i_numLigne, mQuelto_copierChamp(teinte, champ));
-        mQuelto_signaler(__LINE__, m);
-        return -1;
-    }
+    if (veh.i_teinte < 1) return mQuelto_refuserNombreVeh(ctx, "0024", "paint color", teinte, __LINE__);
     mQuelto_copierTexte(date, veh.s_date, QUELTO_LONG_DATE);
     mQuelto_copierTexte(ident, veh.s_ident, QUELTO_LONG_IDENT);
     veh.i_rangSeqCandidat = -1;
@@ -1163,29 +933,20 @@ int mQuelto_decodeLigneVeh(char *ligne, void *contexte)
     }
 
     /* From here on, the record as stored in its list. */
-    int nbPrio = list_length(&instance->l_ecartsPrio);
-    int nbNonPrio = list_length(&instance->l_ecartsNonPrio);
+    LectureVehicules &lecture = *static_cast<LectureVehicules *>(ctx->p_etatLecture);
+    const int nbPrio = list_length(&instance->l_ecartsPrio), nbNonPrio = list_length(&instance->l_ecartsNonPrio);
     Vehicule *stocke = static_cast<Vehicule *>(list_element(liste, list_length(liste) - 1));
-    if (stocke == nullptr || nbPrio < 0 || nbNonPrio < 0) {
-        mQuelto_signalerVide(__LINE__);
-        return -1;
-    }
-    int32_t *lus = mQuelto_tamponFlags(nbPrio + nbNonPrio);
-    if (lus == nullptr) {
-        mQuelto_signalerVide(__LINE__);
-        return -1;
-    }
+    assert(stocke != nullptr && lecture.lus.size() == static_cast<size_t>(nbPrio + nbNonPrio + 1));
+    int32_t *lus = lecture.lus.data();
     uint64_t combinaisons[2] = {0, 0};
     if (mQuelto_lireFlagsVeh(champs, ctx, lus, nbPrio, true, &combinaisons[0]) != 0) return -1;
     if (mQuelto_lireFlagsVeh(champs, ctx, lus + nbPrio, nbNonPrio, false, &combinaisons[1]) != 0) return -1;
-    const bool premiereLigne = ctx->i_numLigne == 2;
-    const uint64_t nbLignes = premiereLigne ? s_tailleFichierVeh / (strlen(ligne) + 1) : 0;
-    if (mQuelto_partagerFlags(lus, combinaisons, nbPrio, nbNonPrio, premiereLigne, nbLignes, stocke) != 0) {
+    stocke->i_vectBoolEcPrio = lecture.partage[0].partager(lus, combinaisons[0]);
+    stocke->i_vectBoolEcNonPrio = lecture.partage[1].partager(lus + nbPrio, combinaisons[1]);
+    if (stocke->i_vectBoolEcPrio == nullptr || stocke->i_vectBoolEcNonPrio == nullptr) {
         mQuelto_signalerVide(__LINE__);
         return -1;
     }
-    if (premiereLigne) mQuelto_commencerHachagesJour(&instance->l_vehAOrdonnancer, nbLignes);
-    if (liste == &instance->l_vehAOrdonnancer) mQuelto_noterHachage(liste, stocke);
     return 0;
 }
 
@@ -1331,14 +1092,11 @@ static bool mQuelto_reserverTableIdents(TableIdents &t, int32_t n)
 /*
 ** Fill the places reserved in t with the n vehicles of l (see above), shared
 ** identifiers marked, not resolved, and set the candidate rank of every
-** vehicle to -1 on the way; or, given the hashes of their identifiers
-** (hachages, in rank order), without reading the vehicles but where two
-** identifiers may be equal, and leaving their candidate ranks as they are.
-** Each vehicle's place is asked for AVANCE vehicles before it is written.
-** false when a vehicle cannot be had (t is then given up).
+** vehicle to -1 on the way.  Each vehicle's place is asked for AVANCE
+** vehicles before it is written.  false when a vehicle cannot be had (t is
+** then given up).
 */
-static bool mQuelto_remplirTableIdents(TableIdents &t, LIST *l, int32_t n, int64_t *nbPartages,
-                                       const uint64_t *hachagesLus = nullptr)
+static bool mQuelto_remplirTableIdents(TableIdents &t, LIST *l, int32_t n, int64_t *nbPartages)
 {
     conseillerGrandesPages(t.places, t.nbPlaces * sizeof(PlaceIdent));
     memset(t.places, 0xff, t.nbPlaces * sizeof(PlaceIdent));
@@ -1348,19 +1106,11 @@ static bool mQuelto_remplirTableIdents(TableIdents &t, LIST *l, int32_t n, int64
     *nbPartages = 0;
     for (int32_t r = 0; r < n && ok; r++) {
         if (r >= AVANCE) ok = mQuelto_placerIdent(t, l, r - AVANCE, hachages[r % AVANCE], nbPartages);
-        if (!ok) break;
-        if (hachagesLus != nullptr) {
-            hachages[r % AVANCE] = hachagesLus[r];
-        } else {
-            Vehicule *v = static_cast<Vehicule *>(list_element(l, r));
-            if (v == nullptr) {
-                ok = false;
-                break;
-            }
-            /* Written only when it must change: the line may be read meanwhile on another processor. */
-            if (v->i_rangSeqCandidat != -1) v->i_rangSeqCandidat = -1;
-            hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
-        }
+        Vehicule *v = static_cast<Vehicule *>(list_element(l, r));
+        assert(v != nullptr);
+        /* Written only when it must change: the line may be read meanwhile on another processor. */
+        if (v->i_rangSeqCandidat != -1) v->i_rangSeqCandidat = -1;
+        hachages[r % AVANCE] = mQuelto_hacherIdentVeh(v);
         __builtin_prefetch(&t.places[mQuelto_placeInitiale(t, hachages[r % AVANCE])]);
     }
     for (int32_t r = n > AVANCE ? n - AVANCE : 0; r < n && ok; r++)
@@ -1404,6 +1154,7 @@ struct LigneSolution {
     int32_t rangVeh;
     size_t coupe;
     uint64_t hachage;
+    int64_t numLigne;     /* its physical line number in the file */
     char champ2[capacite];
 };
 static constexpr size_t QUELTO_LONG_IDENT_ATTENTE = 48;
@@ -1414,6 +1165,7 @@ using LigneAttente = LigneSolution<QUELTO_LONG_IDENT_ATTENTE>;
 template <size_t capacite>
 static void mQuelto_preparerLigne(LigneSolution<capacite> &ligne, int32_t rang, const char *texte, size_t longueur)
 {
+    ligne.numLigne = OSupUtils_numeroLigne();
     ligne.rang = rang;
     ligne.rangVeh = -1;
     memcpy(ligne.champ2, texte, longueur);
@@ -1460,14 +1212,12 @@ struct LectureSolution {
     TableIdents table;
     int32_t nbVehicules = 0;              /* the day's size, which bounds the ranks */
     std::vector<EvenementSolution> *evenements = nullptr;
+    RecepteurSolution *recepteur = nullptr;       /* given: what the reading meets goes there, not to messages */
     const std::atomic<bool> *arreter = nullptr;   /* set: an anticipated reading gives up */
     bool abandonnee = false;              /* an anticipated reading met what only the run may report */
     int nb = 0;                           /* lines waiting */
     LigneAttente lignes[QUELTO_LOT_LIGNES];
 };
-
-/* The reading of the run (the one that writes its messages). */
-static LectureSolution s_lecture;
 
 /* A warning text of the solution file, written or kept as an event. */
 static void mQuelto_publier(LectureSolution &lec, const MessageQuelto &m)
@@ -1483,9 +1233,13 @@ static void mQuelto_publier(LectureSolution &lec, const MessageQuelto &m)
     lec.evenements->push_back(EvenementSolution{false, 0, 0, m.texte});
 }
 
-/* S_MSG_ERR_0028: no vehicle has the identifier champ2 of a line. */
-static void mQuelto_signalerIdentInconnu(LectureSolution &lec, const char *champ2)
+/* S_MSG_ERR_0028: no vehicle has the identifier champ2 of the line numLigne. */
+static void mQuelto_signalerIdentInconnu(LectureSolution &lec, const char *champ2, int64_t numLigne)
 {
+    if (lec.recepteur != nullptr) {
+        lec.recepteur->identifiantInconnu(numLigne, champ2);
+        return;
+    }
     MessageQuelto m;
     mQuelto_formater(m,
                      "\nS_MSG_ERR_0028 : mQuelto_decodeLigneSeqSolution : the vehicle with ident number (%s) does "
@@ -1506,13 +1260,20 @@ static void mQuelto_signalerDeuxRangs(LectureSolution &lec, const char *ident, i
 }
 
 /*
-** Give rank rang to the vehicle veh that a line found, or S_MSG_ERR_0029
-** when the vehicle has a rank already (the first stays).
+** Give rank rang to the vehicle veh (of rank rangListe in the day's list)
+** that the line numLigne found, or S_MSG_ERR_0029 when the vehicle has a
+** rank already (the first stays).
 */
-static void mQuelto_donnerRang(LectureSolution &lec, Vehicule *veh, int32_t rang)
+static void mQuelto_donnerRang(LectureSolution &lec, Vehicule *veh, int32_t rangListe, int32_t rang, int64_t numLigne)
 {
-    if (veh->i_rangSeqCandidat == -1) veh->i_rangSeqCandidat = rang;
-    else mQuelto_signalerDeuxRangs(lec, veh->s_ident, veh->i_rangSeqCandidat, rang);
+    if (veh->i_rangSeqCandidat == -1) {
+        veh->i_rangSeqCandidat = rang;
+        if (lec.recepteur != nullptr) lec.recepteur->vehiculePlace(numLigne, rangListe, rang);
+    } else if (lec.recepteur != nullptr) {
+        lec.recepteur->deuxRangs(numLigne, rangListe, veh->i_rangSeqCandidat, rang);
+    } else {
+        mQuelto_signalerDeuxRangs(lec, veh->s_ident, veh->i_rangSeqCandidat, rang);
+    }
 }
 
 /*
@@ -1520,14 +1281,15 @@ static void mQuelto_donnerRang(LectureSolution &lec, Vehicule *veh, int32_t rang
 ** characters are searched, on the vehicle that list_bsearch finds for it
 ** (S_MSG_ERR_0028 when none).
 */
-static void mQuelto_placerParBisection(LectureSolution &lec, int32_t rang, const char *champ2, size_t coupe)
+static void mQuelto_placerParBisection(LectureSolution &lec, int32_t rang, const char *champ2, size_t coupe,
+                                       int64_t numLigne)
 {
     Vehicule cle{};
     memcpy(cle.s_ident, champ2, coupe);
     int rangListe = 0;
     Vehicule *veh = static_cast<Vehicule *>(list_bsearch(&lec.instance->l_vehAOrdonnancer, &cle, &rangListe));
-    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, champ2);
-    else mQuelto_donnerRang(lec, veh, rang);
+    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, champ2, numLigne);
+    else mQuelto_donnerRang(lec, veh, rangListe, rang, numLigne);
 }
 
 /*
@@ -1541,14 +1303,14 @@ template <size_t capacite>
 static void mQuelto_placerLigne(LectureSolution &lec, const LigneSolution<capacite> &ligne)
 {
     if ((ligne.rangVeh & QUELTO_IDENT_PARTAGE) != 0 && ligne.rangVeh != -1) {
-        if (lec.evenements == nullptr) mQuelto_placerParBisection(lec, ligne.rang, ligne.champ2, ligne.coupe);
+        if (lec.evenements == nullptr) mQuelto_placerParBisection(lec, ligne.rang, ligne.champ2, ligne.coupe, ligne.numLigne);
         else if (lec.evenements->size() >= QUELTO_NB_MAX_EVENEMENTS) lec.abandonnee = true;
         else lec.evenements->push_back(EvenementSolution{true, ligne.rang, ligne.coupe, ligne.champ2});
         return;
     }
     Vehicule *veh = ligne.rangVeh == -1 ? nullptr : static_cast<Vehicule *>(list_element(lec.table.liste, ligne.rangVeh));
-    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, ligne.champ2);
-    else mQuelto_donnerRang(lec, veh, ligne.rang);
+    if (veh == nullptr) mQuelto_signalerIdentInconnu(lec, ligne.champ2, ligne.numLigne);
+    else mQuelto_donnerRang(lec, veh, ligne.rangVeh, ligne.rang, ligne.numLigne);
 }
 
 /* Ask for the vehicle at the first table place of the line, when its hash bits are the line's. */
@@ -1598,11 +1360,18 @@ static int mQuelto_lireLigneSolution(LectureSolution &lec, char *ligne, const ch
             return -1;
         }
         mQuelto_finirLignes(lec);
+        if (lec.recepteur != nullptr) {
+            lec.recepteur->champUnique(OSupUtils_numeroLigne());
+            return -1;
+        }
     }
     size_t longueur = 0;
     const char *champ2 = mQuelto_champSuivant(champs, &longueur);
     if (champ2 == nullptr) return -1;
-    if (longueur == 0) return 0;
+    if (longueur == 0) {
+        if (lec.recepteur != nullptr) lec.recepteur->identifiantVide(OSupUtils_numeroLigne(), champ1);
+        return 0;
+    }
     if (longueur > static_cast<size_t>(OSUP_LONG_CHAMP) - 1) longueur = static_cast<size_t>(OSUP_LONG_CHAMP) - 1;
 
     const int32_t rang = mQuelto_lireEntier(champ1);
@@ -1614,6 +1383,10 @@ static int mQuelto_lireLigneSolution(LectureSolution &lec, char *ligne, const ch
     mQuelto_finirLignes(lec);
     LigneSeule seule;
     mQuelto_preparerLigne(seule, rang, champ2, longueur);
+    if (!rangValide && lec.recepteur != nullptr) {
+        lec.recepteur->rangInvalide(seule.numLigne, seule.champ2, champ1);
+        return 0;
+    }
     if (!rangValide) {
         MessageQuelto m;
         mQuelto_formater(m,
@@ -1629,22 +1402,18 @@ static int mQuelto_lireLigneSolution(LectureSolution &lec, char *ligne, const ch
         return 0;
     }
     /* Without the table: the vehicle that list_bsearch finds, placed at once. */
-    mQuelto_placerParBisection(lec, rang, seule.champ2, seule.coupe);
+    mQuelto_placerParBisection(lec, rang, seule.champ2, seule.coupe, seule.numLigne);
     return 0;
 }
 
-/*
-** Set i_rangSeqCandidat of the first n day-D vehicles to -1.  false when a
-** vehicle cannot be had.
-*/
-static bool mQuelto_oublierRangsCandidat(InstancePb *instance, int32_t n)
+/* Set i_rangSeqCandidat of the first n day-D vehicles (n at most the list's length) to -1. */
+static void mQuelto_oublierRangsCandidat(InstancePb *instance, int32_t n)
 {
     for (int32_t r = 0; r < n; r++) {
         Vehicule *veh = static_cast<Vehicule *>(list_element(&instance->l_vehAOrdonnancer, r));
-        if (veh == nullptr) return false;
+        assert(veh != nullptr);
         veh->i_rangSeqCandidat = -1;
     }
-    return true;
 }
 
 /* True when l's primary index is marked sorted by identifier, for a day of n vehicles. */
@@ -1653,6 +1422,31 @@ static bool mQuelto_trieeParIdent(const LIST *l, int32_t n)
     return l->initMarker == LIST_MARQUEUR_INIT && l->count > 0 && l->primaryActive && l->primarySorted &&
            l->fcmp == mQuelto_comparerVehIdent && l->primaryIndex != nullptr && l->count < QUELTO_IDENT_PARTAGE &&
            l->count == n;
+}
+
+/*
+** An identifier table kept by an evaluation context for the next readings of
+** the same day: its places hold the identifiers of the list, which do not
+** change, and, for the identifiers that several vehicles share, the vehicle
+** that list_bsearch finds in the order of the reading, which may: the
+** shared places are noted (place, first vehicle with the mark) and searched
+** again at each reading.
+*/
+struct TableMemorisee {
+    TableIdents table;
+    int32_t n = 0;
+    std::vector<std::pair<size_t, int32_t>> partages;
+
+    ~TableMemorisee() { mQuelto_oublierTableIdents(table); }
+};
+
+/* Note the shared places of a table just filled (before they are resolved). */
+static void mQuelto_noterPartages(TableMemorisee &m)
+{
+    m.partages.clear();
+    for (size_t i = 0; i < m.table.nbPlaces; i++)
+        if (m.table.places[i].rang != -1 && (m.table.places[i].rang & QUELTO_IDENT_PARTAGE) != 0)
+            m.partages.emplace_back(i, m.table.places[i].rang);
 }
 
 /* ------------------------------------------------------------------------ */
@@ -1677,15 +1471,15 @@ static bool mQuelto_trieeParIdent(const LIST *l, int32_t n)
 ** than QUELTO_NB_MAX_EVENEMENTS events) or when asked to stop.  Its table
 ** is taken before the thread starts, so that its memory, freed by the
 ** thread once the file is read, goes back to where the run's next arrays
-** come from.
+** come from.  The reading belongs to the evaluation context that started
+** it, which stops it before it goes.
 */
 struct AnticipationSolution {
     std::string chemin;
-    uint64_t *hachages = nullptr;   /* of the day's identifiers, taken from the vehicles file's reading, or null */
     std::atomic<bool> arreter{false};
     std::vector<EvenementSolution> evenements;
     LectureSolution lecture;
-    bool reussie = false;     /* the whole file was read; set by the reading thread */
+    bool reussie = false;           /* the whole file was read; set by the reading thread */
     std::thread fil;
 
     ~AnticipationSolution()
@@ -1693,10 +1487,26 @@ struct AnticipationSolution {
         arreter = true;
         if (fil.joinable()) fil.join();
         mQuelto_oublierTableIdents(lecture.table);
-        free(hachages);
     }
 };
-static std::unique_ptr<AnticipationSolution> s_anticipation;
+
+/*
+** The state of an evaluation context: the anticipated reading of the
+** solution file, if one was started, and the identifier table of the last
+** reading, for the next ones of the same day.
+*/
+struct ContexteEvaluation::Etat {
+    std::unique_ptr<AnticipationSolution> anticipation;
+    TableMemorisee table;
+};
+
+ContexteEvaluation::ContexteEvaluation() : p_etat(std::make_unique<Etat>()) {}
+
+/* The anticipated reading is stopped first: it reads the vehicles of an instance that may go next. */
+ContexteEvaluation::~ContexteEvaluation()
+{
+    p_etat->anticipation.reset();
+}
 
 /* The line decoder of the anticipated reading (its context is the reading). */
 static int mQuelto_decodeLigneAnticipee(char *ligne, void *contexte)
@@ -1714,8 +1524,7 @@ static void mQuelto_lireEnAvance(AnticipationSolution *a)
     try {
         int64_t nbPartages = 0;
         const bool table =
-            mQuelto_remplirTableIdents(lec.table, &lec.instance->l_vehAOrdonnancer, lec.nbVehicules, &nbPartages, a->hachages);
-        free(std::exchange(a->hachages, nullptr));
+            mQuelto_remplirTableIdents(lec.table, &lec.instance->l_vehAOrdonnancer, lec.nbVehicules, &nbPartages);
         if (table &&
             OSupUtils_lireFichierEnSilence(a->chemin.c_str(), mQuelto_decodeLigneAnticipee, &lec, QUELTO_LONG_LIGNE) == 0) {
             mQuelto_finirLignes(lec);
@@ -1727,24 +1536,17 @@ static void mQuelto_lireEnAvance(AnticipationSolution *a)
     mQuelto_oublierTableIdents(lec.table);
 }
 
-void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin)
+void mQuelto_anticiperFichSeqSolution(ContexteEvaluation *contexte, InstancePb *instance, const char *chemin)
 {
-    s_anticipation.reset();
-    LIST *l = instance != nullptr ? &instance->l_vehAOrdonnancer : nullptr;
-    /* The hashes noted while the vehicles file was read, when they are this day's and still stand. */
-    uint64_t *hachages = nullptr;
-    if (l != nullptr && s_hachagesJour.liste == l && s_hachagesJour.nb == static_cast<size_t>(l->count))
-        hachages = std::exchange(s_hachagesJour.h, nullptr);
-    mQuelto_oublierHachagesJour();
-    struct stat etat;
-    if (l == nullptr || chemin == nullptr || l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 ||
-        l->count >= QUELTO_IDENT_PARTAGE || stat(chemin, &etat) != 0 || !S_ISREG(etat.st_mode)) {
-        free(hachages);
+    ContexteEvaluation::Etat &etat = contexte->etat();
+    etat.anticipation.reset();
+    LIST *l = &instance->l_vehAOrdonnancer;
+    struct stat fichier;
+    if (l->initMarker != LIST_MARQUEUR_INIT || l->count <= 0 || l->count >= QUELTO_IDENT_PARTAGE ||
+        stat(chemin, &fichier) != 0 || !S_ISREG(fichier.st_mode))
         return;
-    }
     try {
         auto a = std::make_unique<AnticipationSolution>();
-        a->hachages = std::exchange(hachages, nullptr);
         a->chemin = chemin;
         a->lecture.instance = instance;
         a->lecture.nbVehicules = l->count;
@@ -1753,16 +1555,10 @@ void mQuelto_anticiperFichSeqSolution(InstancePb *instance, const char *chemin)
         a->evenements.reserve(64);
         if (!mQuelto_reserverTableIdents(a->lecture.table, l->count)) return;
         a->fil = std::thread(mQuelto_lireEnAvance, a.get());
-        s_anticipation = std::move(a);
+        etat.anticipation = std::move(a);
     } catch (const std::exception &) {
         /* No thread or no memory: the run reads the file itself. */
-        free(hachages);
     }
-}
-
-void mQuelto_oublierAnticipation()
-{
-    s_anticipation.reset();
 }
 
 /*
@@ -1770,9 +1566,10 @@ void mQuelto_oublierAnticipation()
 ** it went through and still holds (the day sorted by identifier, of the
 ** size it had); null otherwise.  Either way no reading runs any more.
 */
-static std::unique_ptr<AnticipationSolution> mQuelto_prendreAnticipation(InstancePb *instance, const char *chemin)
+static std::unique_ptr<AnticipationSolution> mQuelto_prendreAnticipation(ContexteEvaluation *contexte,
+                                                                        InstancePb *instance, const char *chemin)
 {
-    std::unique_ptr<AnticipationSolution> a = std::move(s_anticipation);
+    std::unique_ptr<AnticipationSolution> a = std::move(contexte->etat().anticipation);
     if (a == nullptr) return nullptr;
     const bool memeLecture = a->lecture.instance == instance && a->chemin == chemin;
     if (!memeLecture) a->arreter = true;
@@ -1789,55 +1586,96 @@ static void mQuelto_rejouerAnticipation(AnticipationSolution &a)
     LectureSolution &lec = a.lecture;
     lec.evenements = nullptr;
     for (const EvenementSolution &e : a.evenements) {
-        if (e.partage) mQuelto_placerParBisection(lec, e.rang, e.texte.c_str(), e.coupe);
+        if (e.partage) mQuelto_placerParBisection(lec, e.rang, e.texte.c_str(), e.coupe, 0);
         else mQuelto_avertir(e.texte.c_str());
     }
 }
 
 /*
-** Solution file at chemin: sets i_rangSeqCandidat of the first i_longFilm
-** day-D vehicles to -1, then to the rank that the file gives each of them.
-** The primary index of l_vehAOrdonnancer must be sorted by identifier
-** (mQuelto_comparerVehIdent).  -1 when the file is missing (S_MSG_ERR_0017,
-** reported then printed on standard output), a vehicle cannot be had (empty
-** report), or a line has a single field (the lines before it placed).
+** The identifier table of the day-D list l (sorted by identifier, n vehicles)
+** into lec, every candidate rank set to -1: memo's when it was made for that
+** list (its shared identifiers searched again), else a new one, which memo
+** keeps when given.  false when memory is short or a shared identifier is not
+** found: the reading then searches each line.
 */
-int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char *chemin)
+static bool mQuelto_preparerTable(LectureSolution &lec, InstancePb *instance, TableMemorisee *memo)
 {
-    mQuelto_oublierHachagesJour();
-    std::unique_ptr<AnticipationSolution> anticipee = mQuelto_prendreAnticipation(instance, chemin);
-    if (!mQuelto_fichierExiste(chemin)) {
-        MessageQuelto m;
-        mQuelto_formater(m, "\nS_MSG_ERR_0017 : mQuelto_lireFichVehEtMajInstancePb : file (%s) not found !!\n", chemin);
-        mQuelto_signaler(__LINE__, m);
-        fputs(m.texte, stdout);
-        fflush(stdout);
-        return -1;
+    LIST *l = &instance->l_vehAOrdonnancer;
+    const int32_t n = instance->i_longFilm;
+    if (memo != nullptr && memo->table.liste == l && memo->n == n) {
+        mQuelto_oublierRangsCandidat(instance, n);
+        for (const auto &[i, rang] : memo->partages) memo->table.places[i].rang = rang;
+        lec.table = memo->table;
+        return mQuelto_resoudrePartages(lec.table, l);
     }
+    int64_t nbPartages = 0;
+    if (!mQuelto_reserverTableIdents(lec.table, n) || !mQuelto_remplirTableIdents(lec.table, l, n, &nbPartages))
+        return false;
+    if (memo != nullptr) {
+        mQuelto_oublierTableIdents(memo->table);
+        memo->table = lec.table;
+        memo->n = n;
+        mQuelto_noterPartages(*memo);
+    }
+    return nbPartages == 0 || mQuelto_resoudrePartages(lec.table, l);
+}
+
+/*
+** The run's own reading of the solution file into lec: the identifier table
+** when the day is sorted by identifier (see mQuelto_preparerTable), else
+** each line searched with list_bsearch (the ranks set to -1 first).  0, or
+** -1 as mQuelto_lireFichSeqSolutionEtMajInstancePb.
+*/
+static int mQuelto_lireSolution(LectureSolution &lec, InstancePb *instance, const char *chemin, TableMemorisee *memo)
+{
+    lec.instance = instance;
+    lec.nbVehicules = instance->i_longFilm;
+    if (!mQuelto_trieeParIdent(&instance->l_vehAOrdonnancer, instance->i_longFilm) ||
+        !mQuelto_preparerTable(lec, instance, memo)) {
+        if (memo == nullptr || lec.table.places != memo->table.places) mQuelto_oublierTableIdents(lec.table);
+        lec.table = TableIdents{};
+        mQuelto_oublierRangsCandidat(instance, instance->i_longFilm);
+    }
+    ContexteDecodage ctx{instance, QUELTO_SEPARATEUR, 0, &lec};
+    const int rc = lec.recepteur != nullptr ? (OSupUtils_lireFichierEnSilence(chemin, mQuelto_decodeLigneSeqSolution, &ctx,
+                                                                             QUELTO_LONG_LIGNE) == 0 ? 0 : -1)
+                                            : mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneSeqSolution, &ctx, &lec);
+    mQuelto_finirLignes(lec);
+    if (memo == nullptr || lec.table.places != memo->table.places) mQuelto_oublierTableIdents(lec.table);
+    lec.table = TableIdents{};
+    return rc;
+}
+
+/*
+** Solution file at chemin: sets i_rangSeqCandidat of the first i_longFilm
+** day-D vehicles to -1, then to the rank that the file gives each of them,
+** or replays the context's anticipated reading of that file.  The primary
+** index of l_vehAOrdonnancer must be sorted by identifier
+** (mQuelto_comparerVehIdent).  -1 when the file is missing (S_MSG_ERR_0017,
+** reported then printed on standard output) or a line has a single field (the
+** lines before it placed).
+*/
+int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char *chemin, ContexteEvaluation *contexte)
+{
+    std::unique_ptr<AnticipationSolution> anticipee =
+        contexte != nullptr ? mQuelto_prendreAnticipation(contexte, instance, chemin) : nullptr;
+    /* This reader gives the vehicles reader's message, on standard output as well. */
+    if (!mQuelto_fichierTrouve(chemin, "0017", "mQuelto_lireFichVehEtMajInstancePb", __LINE__, true)) return -1;
     if (anticipee != nullptr) {
         mQuelto_rejouerAnticipation(*anticipee);
         return 0;
     }
-    LectureSolution &lec = s_lecture;
-    mQuelto_oublierTableIdents(lec.table);
-    lec.instance = instance;
-    lec.nbVehicules = instance->i_longFilm;
-    lec.nb = 0;
-    LIST *l = &instance->l_vehAOrdonnancer;
-    int64_t nbPartages = 0;
-    if (mQuelto_trieeParIdent(l, instance->i_longFilm) && mQuelto_reserverTableIdents(lec.table, instance->i_longFilm) &&
-        mQuelto_remplirTableIdents(lec.table, l, instance->i_longFilm, &nbPartages) && nbPartages > 0 &&
-        !mQuelto_resoudrePartages(lec.table, l))
-        mQuelto_oublierTableIdents(lec.table);
-    if (lec.table.liste == nullptr && !mQuelto_oublierRangsCandidat(instance, instance->i_longFilm)) {
-        mQuelto_signalerVide(__LINE__);
-        return -1;
-    }
-    ContexteDecodage ctx;
-    const int rc = mQuelto_lireFichier(instance, chemin, mQuelto_decodeLigneSeqSolution, &ctx);
-    mQuelto_finirLignes(lec);
-    mQuelto_oublierTableIdents(lec.table);
-    return rc;
+    auto lec = std::make_unique<LectureSolution>();
+    return mQuelto_lireSolution(*lec, instance, chemin, nullptr);
+}
+
+int Quelto_lireSolution(InstancePb *instance, const char *chemin, RecepteurSolution *recepteur,
+                        ContexteEvaluation *contexte)
+{
+    assert(instance != nullptr && chemin != nullptr && recepteur != nullptr);
+    auto lec = std::make_unique<LectureSolution>();
+    lec->recepteur = recepteur;
+    return mQuelto_lireSolution(*lec, instance, chemin, contexte != nullptr ? &contexte->etat().table : nullptr);
 }
 
 /*
@@ -1851,15 +1689,7 @@ int mQuelto_lireFichSeqSolutionEtMajInstancePb(InstancePb *instance, const char 
 int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 {
     ContexteDecodage *ctx = static_cast<ContexteDecodage *>(contexte);
-    LectureSolution &lec = s_lecture;
-    mQuelto_oublierHachagesJour();
-    if (lec.instance != ctx->p_instancePb) {
-        /* A reading of its own (the decoder called outside the reader): no table. */
-        mQuelto_finirLignes(lec);
-        mQuelto_oublierTableIdents(lec.table);
-        lec.instance = ctx->p_instancePb;
-    }
-    lec.nbVehicules = lec.instance->i_longFilm;
+    LectureSolution &lec = *static_cast<LectureSolution *>(ctx->p_etatLecture);
     return mQuelto_lireLigneSolution(lec, ligne, ctx->s_separateur);
 }
 
@@ -1868,16 +1698,14 @@ int mQuelto_decodeLigneSeqSolution(char *ligne, void *contexte)
 /* ------------------------------------------------------------------------ */
 
 /*
-** A report of a day of a million vehicles is tens of megabytes, nearly all of
-** it long lines: the colour sequence and one line of marks per constraint.
-** The body is therefore composed in a buffer that goes to the file in one
-** write each time it fills (EcrivainRapport), and the option flags that the
-** marks show are gathered from the sequence once for up to 32 constraints
-** (a walk of the sequence visits the vehicles in no order of memory; one walk
-** per constraint and one write per mark cost far more than the marks).
-** Whatever has been composed is handed to the file before the body returns,
-** on failure too, so a report cut short holds what was composed before the
-** failure.  Write errors stay in the stream's error indicator, which the
+** A report is a function of the instance and of an evaluated sequence: it
+** reads the figures of preparation in the instance, and the results record,
+** the colours and the option rows of the sequence in the value.  A report of
+** a day of a million vehicles is tens of megabytes, nearly all of it long
+** lines (the colour sequence and one line of marks per constraint), so the
+** body is composed in a buffer that goes to the file in one write each time
+** it fills.  Whatever has been composed is handed to the file before the
+** body returns; write errors stay in the stream's error indicator, which the
 ** caller checks when it finishes the file.
 */
 
@@ -1887,73 +1715,152 @@ static constexpr size_t QUELTO_TAMPON_RAPPORT = 1 << 16;
 /* The report being composed: its stream and the bytes not yet written. */
 struct EcrivainRapport {
     FILE *f;
-    size_t n;
+    size_t n = 0;
     char tampon[QUELTO_TAMPON_RAPPORT];
-};
 
-/* One buffer serves every report: reports are written one at a time. */
-static EcrivainRapport s_ecrivainRapport;
+    explicit EcrivainRapport(FILE *flux) : f(flux) {}
+    ~EcrivainRapport() { vider(); }
+    EcrivainRapport(const EcrivainRapport &) = delete;
+    EcrivainRapport &operator=(const EcrivainRapport &) = delete;
 
-/* Hand the composed bytes to the stream. */
-static void mQuelto_vider(EcrivainRapport &w)
-{
-    if (w.n > 0) fwrite(w.tampon, 1, w.n, w.f);
-    w.n = 0;
-}
-
-/* Room for at least place bytes (place <= capacity) at w.tampon + w.n. */
-static char *mQuelto_reserver(EcrivainRapport &w, size_t place)
-{
-    if (QUELTO_TAMPON_RAPPORT - w.n < place) mQuelto_vider(w);
-    return w.tampon + w.n;
-}
-
-/* Append the text s. */
-static void mQuelto_ecrireTexte(EcrivainRapport &w, const char *s)
-{
-    size_t longueur = strlen(s);
-    while (longueur > 0) {
-        mQuelto_reserver(w, 1);
-        size_t m = QUELTO_TAMPON_RAPPORT - w.n < longueur ? QUELTO_TAMPON_RAPPORT - w.n : longueur;
-        memcpy(w.tampon + w.n, s, m);
-        w.n += m;
-        s += m;
-        longueur -= m;
+    /* Hand the composed bytes to the stream. */
+    void vider()
+    {
+        if (n > 0) fwrite(tampon, 1, n, f);
+        n = 0;
     }
-}
 
-/*
-** Append the formatted text.  A text wider than the whole buffer goes to the
-** stream directly, after what was composed before it.
-*/
-static void mQuelto_ecrireFormat(EcrivainRapport &w, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+    /* Room for at least place bytes (place <= capacity) at tampon + n. */
+    char *reserver(size_t place)
+    {
+        if (QUELTO_TAMPON_RAPPORT - n < place) vider();
+        return tampon + n;
+    }
 
-static void mQuelto_ecrireFormat(EcrivainRapport &w, const char *fmt, ...)
-{
-    for (int essai = 0; essai < 2; essai++) {
+    /* Append the longueur bytes of s. */
+    void ecrire(const char *s, size_t longueur)
+    {
+        while (longueur > 0) {
+            reserver(1);
+            const size_t m = std::min(QUELTO_TAMPON_RAPPORT - n, longueur);
+            memcpy(tampon + n, s, m);
+            n += m;
+            s += m;
+            longueur -= m;
+        }
+    }
+
+    void ecrire(const char *s) { ecrire(s, strlen(s)); }
+
+    /* Append the formatted text; one wider than the whole buffer goes to the stream directly. */
+    void format(const char *fmt, ...) __attribute__((format(printf, 2, 3)))
+    {
+        for (int essai = 0; essai < 2; essai++) {
+            va_list ap;
+            va_start(ap, fmt);
+            const size_t libre = QUELTO_TAMPON_RAPPORT - n;
+            const int r = vsnprintf(tampon + n, libre, fmt, ap);
+            va_end(ap);
+            if (r < 0) return;
+            if (static_cast<size_t>(r) < libre) {
+                n += static_cast<size_t>(r);
+                return;
+            }
+            vider();
+        }
         va_list ap;
         va_start(ap, fmt);
-        const size_t libre = QUELTO_TAMPON_RAPPORT - w.n;
-        const int r = vsnprintf(w.tampon + w.n, libre, fmt, ap);
+        vfprintf(f, fmt, ap);
         va_end(ap);
-        if (r < 0) return;
-        if (static_cast<size_t>(r) < libre) {
-            w.n += static_cast<size_t>(r);
-            return;
-        }
-        mQuelto_vider(w);
     }
-    va_list ap;
-    va_start(ap, fmt);
-    vfprintf(w.f, fmt, ap);
-    va_end(ap);
+};
+
+/* One priority of ratio constraints in a report: its list, its figures, its texts. */
+struct PrioriteRapport {
+    quelto::Priority priorite;
+    const LIST *l_ecarts;
+    const double *d_vectPourcentVeh;
+    int32_t i_nbViol;
+    const char *titreViolations, *titreTotal, *titreSequences;
+};
+
+/*
+** Call f(ecart, violations, pourcent) for each constraint of the priority,
+** in list order, with its violations in the sequence and the share of day-D
+** vehicles that carry its option.
+*/
+template <typename F>
+static void mQuelto_pourChaqueEcart(const PrioriteRapport &pr, const quelto::EvaluatedSequence &seq, F &&f)
+{
+    const int32_t *viol = seq.violations(pr.priorite);
+    for (int32_t k = 0; k < seq.options(pr.priorite).constraints(); k++) {
+        const EcartCritere *ec = static_cast<const EcartCritere *>(list_element(pr.l_ecarts, k));
+        assert(ec != nullptr);
+        f(k, *ec, viol[k], pr.d_vectPourcentVeh[k]);
+    }
 }
 
-/* Write v in decimal at p; the position after it (at most 11 bytes). */
-static char *mQuelto_ecrireEntier(char *p, int32_t v)
+/* The violations section of one priority: heading, one line per constraint, total. */
+static void mQuelto_ecrireViolations(EcrivainRapport &w, const PrioriteRapport &pr, const quelto::EvaluatedSequence &seq)
 {
-    uint32_t u = static_cast<uint32_t>(v);
-    if (v < 0) {
+    w.ecrire(pr.titreViolations);
+    mQuelto_pourChaqueEcart(pr, seq, [&w](int32_t, const EcartCritere &ec, int32_t viol, double pourcent) {
+        w.format("\n%s %d/%d : %d (ratio = %0.2f%% and cars matched day D = %0.2f%%)", ec.s_nomEcart, ec.i_numerateur,
+                 ec.i_denominateur, viol, ec.d_ratio, pourcent);
+    });
+    w.format("%s%d", pr.titreTotal, pr.i_nbViol);
+}
+
+/* The 8 bits of a byte as 8 bytes of 0 or 1, bit b into byte b (little-endian order). */
+struct OctetsDesBits {
+    uint64_t v[256];
+    constexpr OctetsDesBits() : v()
+    {
+        for (int o = 0; o < 256; o++)
+            for (int b = 0; b < 8; b++)
+                if ((o >> b) & 1) v[o] |= uint64_t{1} << (8 * b);
+    }
+};
+static constexpr OctetsDesBits QUELTO_OCTETS{};
+
+/*
+** The marks of a row of option bits: "*" for a vehicle that carries the
+** option, else "-", eight marks at a time ("*" is "-" - 3).
+*/
+static void mQuelto_ecrireMarques(EcrivainRapport &w, const quelto::OptionRows &options, int32_t k)
+{
+    const uint64_t *ligne = options.row(k);
+    constexpr uint64_t TIRETS = 0x2d2d2d2d2d2d2d2du;
+    for (int32_t j = 0; j < options.positions(); j += 64) {
+        const int32_t nb = std::min(64, options.positions() - j);
+        char *p = w.reserver(64);
+        const uint64_t mot = ligne[j / 64];
+        for (int o = 0; o < 8; o++) {
+            const uint64_t marques = TIRETS - 3 * QUELTO_OCTETS.v[mot >> (8 * o) & 0xffu];
+            memcpy(p + 8 * o, &marques, 8);
+        }
+        w.n += static_cast<size_t>(nb);
+    }
+}
+
+/* The per-constraint sequences of one priority: a heading, then per constraint its summary line and its marks. */
+static void mQuelto_ecrireSequencesEcarts(EcrivainRapport &w, const PrioriteRapport &pr,
+                                          const quelto::EvaluatedSequence &seq)
+{
+    w.ecrire(pr.titreSequences);
+    mQuelto_pourChaqueEcart(pr, seq, [&](int32_t k, const EcartCritere &ec, int32_t viol, double pourcent) {
+        w.format("\n\n%s %d/%d : %d violations (ratio = %0.2f%% and cars matched day D = %0.2f%%)\n", ec.s_nomEcart,
+                 ec.i_numerateur, ec.i_denominateur, viol, ec.d_ratio, pourcent);
+        mQuelto_ecrireMarques(w, seq.options(pr.priorite), k);
+    });
+}
+
+/* "(t)" for colour t at p (at most 13 bytes); the position after it. */
+static char *mQuelto_ecrireTeinte(char *p, int32_t t)
+{
+    *p++ = '(';
+    uint32_t u = static_cast<uint32_t>(t);
+    if (t < 0) {
         *p++ = '-';
         u = 0u - u;
     }
@@ -1964,417 +1871,95 @@ static char *mQuelto_ecrireEntier(char *p, int32_t v)
         u /= 10;
     } while (u != 0);
     while (k > 0) *p++ = chiffres[--k];
+    *p++ = ')';
     return p;
 }
 
-/* What one priority of ratio constraints contributes to a report. */
-struct PrioriteRapport {
-    const LIST *l_ecarts;
-    int32_t i_nbEcarts;
-    const int32_t *i_vectNbViol;
-    const double *d_vectPourcentVeh;
-    int32_t i_nbViol;
-    bool prio;                     /* which flag array of the vehicles */
-};
-
-/*
-** The option flags of the sequence for a group of at most 32 constraints,
-** numbered high priority first then low priority (constraint c of the low
-** priority is number nbPrio + c): bit b of bits[j] is 1 when the vehicle at
-** position j carries the option of constraint premier + b.  bits is null
-** when its N entries could not be had: every mark is then read from its
-** vehicle.
-*/
-struct MarquesRapport {
-    uint32_t *bits;
-    int32_t nbPrio;
-    int32_t nbEcarts;              /* high and low priority together */
-    int32_t premier, nb;           /* the group gathered (nb == 0: none yet) */
-    const PhotoSequenceEvaluee *photo;  /* the evaluation's photo of the sequence, or null */
-};
-static constexpr int32_t QUELTO_MARQUES_PAR_PASSE = 32;
-
-/*
-** Whether v carries the option of constraint c (numbered as in
-** MarquesRapport): its flag equals 1.  A vehicle without flags carries none.
-*/
-static bool mQuelto_porteOption(const Vehicule *v, int32_t c, int32_t nbPrio)
+/* The paint colour sequence of seq behind the last frozen colour, a "*" before each colour change. */
+static void mQuelto_ecrireSequenceTeintes(EcrivainRapport &w, const InstancePb *instance,
+                                          const quelto::EvaluatedSequence &seq)
 {
-    const int32_t *d = c < nbPrio ? v->i_vectBoolEcPrio : v->i_vectBoolEcNonPrio;
-    const int32_t k = c < nbPrio ? c : c - nbPrio;
-    return d != nullptr && d[k] == 1;
-}
-
-/* The option bits of v for the group of m (see MarquesRapport), a priority at a time. */
-static uint32_t mQuelto_bitsOptions(const Vehicule *v, const MarquesRapport &m)
-{
-    uint32_t bits = 0;
-    const int32_t fin = m.premier + m.nb;
-    const int32_t finPrio = fin < m.nbPrio ? fin : m.nbPrio;
-    const int32_t *d = v->i_vectBoolEcPrio;
-    if (d != nullptr)
-        for (int32_t c = m.premier; c < finPrio; c++) bits |= static_cast<uint32_t>(d[c] == 1) << (c - m.premier);
-    const int32_t debutNonPrio = m.premier > m.nbPrio ? m.premier : m.nbPrio;
-    d = v->i_vectBoolEcNonPrio;
-    if (d != nullptr)
-        for (int32_t c = debutNonPrio; c < fin; c++)
-            bits |= static_cast<uint32_t>(d[c - m.nbPrio] == 1) << (c - m.premier);
-    return bits;
-}
-
-/* The first group of m, or none when there is no array or no constraint. */
-static void mQuelto_choisirGroupe(MarquesRapport &m, int32_t premier)
-{
-    m.premier = premier;
-    m.nb = m.bits == nullptr ? 0 : m.nbEcarts - premier;
-    if (m.nb > QUELTO_MARQUES_PAR_PASSE) m.nb = QUELTO_MARQUES_PAR_PASSE;
-    if (m.nb < 0) m.nb = 0;
-}
-
-/*
-** Ask for the vehicle a few positions ahead of j, and for its flags, before
-** they are needed.  A position that cannot be had is left to the walk.
-*/
-static void mQuelto_anticiper(const LIST *l, int32_t j, int32_t n, const MarquesRapport *m)
-{
-    constexpr int32_t AVANCE = 8;
-    if (j + 2 * AVANCE < n) __builtin_prefetch(list_element_trie(l, j + 2 * AVANCE));
-    if (m == nullptr || m->nb == 0 || j + AVANCE >= n) return;
-    const Vehicule *w = static_cast<const Vehicule *>(list_element_trie(l, j + AVANCE));
-    if (w == nullptr) return;
-    if (m->premier < m->nbPrio && w->i_vectBoolEcPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcPrio + m->premier);
-    if (m->premier + m->nb > m->nbPrio && w->i_vectBoolEcNonPrio != nullptr) __builtin_prefetch(w->i_vectBoolEcNonPrio);
-}
-
-/*
-** Gather the group of m that starts at constraint premier, in one walk of
-** the sequence.  0, or -1 (empty report) when a position cannot be had.
-*/
-static int mQuelto_rassemblerMarques(const InstancePb *instance, MarquesRapport &m, int32_t premier)
-{
-    mQuelto_choisirGroupe(m, premier);
-    if (m.nb == 0) return 0;
-    const LIST *l = &instance->l_vehAOrdonnancer;
-    const int32_t n = instance->i_longFilm;
-    for (int32_t j = 0; j < n; j++) {
-        mQuelto_anticiper(l, j, n, &m);
-        const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(l, j));
-        if (veh == nullptr) {
-            mQuelto_signalerVide(__LINE__);
-            return -1;
-        }
-        m.bits[j] = mQuelto_bitsOptions(veh, m);
-    }
-    return 0;
-}
-
-/*
-** The violations section of one priority (heading, one line per constraint,
-** total).  0, or -1 when a constraint cannot be had (empty report).
-*/
-static int mQuelto_ecrireViolations(EcrivainRapport &w, const PrioriteRapport &pr, const char *titre,
-                                    const char *titreTotal)
-{
-    mQuelto_ecrireTexte(w, titre);
-    for (int k = 0; k < pr.i_nbEcarts; k++) {
-        const EcartCritere *ec = static_cast<const EcartCritere *>(list_element(pr.l_ecarts, k));
-        if (ec == nullptr) {
-            mQuelto_signalerVide(__LINE__);
-            return -1;
-        }
-        mQuelto_ecrireFormat(w, "\n%s %d/%d : %d (ratio = %0.2f%% and cars matched day D = %0.2f%%)",
-                             ec->s_nomEcart, ec->i_numerateur, ec->i_denominateur, pr.i_vectNbViol[k], ec->d_ratio,
-                             pr.d_vectPourcentVeh[k]);
-    }
-    mQuelto_ecrireFormat(w, "%s%d", titreTotal, pr.i_nbViol);
-    return 0;
-}
-
-/*
-** Where the option of constraint c is in a photo of the sequence: its words
-** into *bits and its bit into *b.  false when the photo does not hold it.
-*/
-static bool mQuelto_optionDansPhoto(const PhotoSequenceEvaluee *ph, int32_t c, int32_t nbPrio, const uint32_t **bits,
-                                    int *b)
-{
-    if (ph == nullptr) return false;
-    if (c < nbPrio) {
-        *bits = ph->i_vectOptionsPrio;
-        *b = ph->i_decalagePrio + c;
-        return c < ph->i_nbOptionsPrio;
-    }
-    *bits = ph->i_vectOptionsNonPrio;
-    *b = ph->i_decalageNonPrio + (c - nbPrio);
-    return c - nbPrio < ph->i_nbOptionsNonPrio;
-}
-
-/*
-** The marks of constraint c over the whole sequence: "*" for a vehicle that
-** carries its option, else "-".  From the photo of the sequence when it
-** holds c, or from the gathered bits when c is in the group of m, else read
-** from each vehicle.  0 / -1 (empty report).
-*/
-static int mQuelto_ecrireMarques(EcrivainRapport &w, const InstancePb *instance, const MarquesRapport &m, int32_t c)
-{
-    const int32_t n = instance->i_longFilm;
-    const uint32_t *mots = nullptr;  /* bit b of mots[j]: the vehicle at j carries the option */
-    int b = 0;
-    if (!mQuelto_optionDansPhoto(m.photo, c, m.nbPrio, &mots, &b)) {
-        mots = nullptr;
-        if (c >= m.premier && c < m.premier + m.nb) {
-            mots = m.bits;
-            b = c - m.premier;
-        }
-    }
-    if (mots != nullptr) {
-        for (int32_t j = 0; j < n;) {
-            char *p = mQuelto_reserver(w, 1);
-            const size_t libre = QUELTO_TAMPON_RAPPORT - w.n;
-            const int32_t nb = static_cast<size_t>(n - j) < libre ? n - j : static_cast<int32_t>(libre);
-            /* '*' is '-' - 3: no branch, so that the compiler can work on many marks at once. */
-            const uint32_t *bits = mots + j;
-            for (int32_t i = 0; i < nb; i++) p[i] = static_cast<char>('-' - 3 * static_cast<int>((bits[i] >> b) & 1u));
-            w.n += static_cast<size_t>(nb);
-            j += nb;
-        }
-        return 0;
-    }
-    const LIST *l = &instance->l_vehAOrdonnancer;
-    for (int32_t j = 0; j < n; j++) {
-        mQuelto_anticiper(l, j, n, nullptr);
-        const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(l, j));
-        if (veh == nullptr) {
-            mQuelto_signalerVide(__LINE__);
-            return -1;
-        }
-        *mQuelto_reserver(w, 1) = mQuelto_porteOption(veh, c, m.nbPrio) ? '*' : '-';
-        w.n++;
-    }
-    return 0;
-}
-
-/*
-** The per-constraint sequences of one priority: a heading, then per
-** constraint its summary line and one mark per vehicle of the sequence ("*"
-** when it carries the option, else "-").  0 / -1 (empty report).
-*/
-static int mQuelto_ecrireSequencesEcarts(EcrivainRapport &w, const InstancePb *instance, const PrioriteRapport &pr,
-                                         const char *titre, MarquesRapport &m)
-{
-    mQuelto_ecrireTexte(w, titre);
-    for (int k = 0; k < pr.i_nbEcarts; k++) {
-        const EcartCritere *ec = static_cast<const EcartCritere *>(list_element(pr.l_ecarts, k));
-        if (ec == nullptr) {
-            mQuelto_signalerVide(__LINE__);
-            return -1;
-        }
-        mQuelto_ecrireFormat(w, "\n\n%s %d/%d : %d violations (ratio = %0.2f%% and cars matched day D = %0.2f%%)\n",
-                             ec->s_nomEcart, ec->i_numerateur, ec->i_denominateur, pr.i_vectNbViol[k], ec->d_ratio,
-                             pr.d_vectPourcentVeh[k]);
-        const int32_t c = pr.prio ? k : m.nbPrio + k;
-        const uint32_t *mots = nullptr;
-        int b = 0;
-        if (!mQuelto_optionDansPhoto(m.photo, c, m.nbPrio, &mots, &b) && m.bits != nullptr &&
-            c >= m.premier + m.nb && mQuelto_rassemblerMarques(instance, m, c) != 0)
-            return -1;
-        if (mQuelto_ecrireMarques(w, instance, m, c) != 0) return -1;
-    }
-    return 0;
-}
-
-/* "(t)" for the colours t below 1000, padded to 8 bytes, with its length. */
-struct TableTeintes {
-    static constexpr int32_t NB = 1000;
-    char texte[NB][8];
-    uint8_t longueur[NB];
-    constexpr TableTeintes() : texte(), longueur()
-    {
-        for (int32_t t = 0; t < NB; t++) {
-            char chiffres[3] = {};
-            int k = 0;
-            for (int32_t u = t; k == 0 || u != 0; u /= 10) chiffres[k++] = static_cast<char>('0' + u % 10);
-            int l = 0;
-            texte[t][l++] = '(';
-            while (k > 0) texte[t][l++] = chiffres[--k];
-            texte[t][l++] = ')';
-            longueur[t] = static_cast<uint8_t>(l);
-        }
-    }
-};
-static constexpr TableTeintes QUELTO_TEINTES{};
-
-/* The paint colour sequence of the photo ph, a "*" before each colour change. */
-static void mQuelto_ecrireTeintesPhoto(EcrivainRapport &w, const InstancePb *instance, const PhotoSequenceEvaluee &ph)
-{
-    int32_t precedente = instance->i_teintePos_1;
-    const int32_t *teintes = ph.i_vectTeintes;
-    for (int32_t j = 0; j < ph.i_longFilm; j++) {
-        char *p = mQuelto_reserver(w, 16);
-        char *debut = p;
-        const int32_t teinte = teintes[j];
-        *p = '*';
-        p += teinte != precedente;
-        if (teinte >= 0 && teinte < TableTeintes::NB) {
-            memcpy(p, QUELTO_TEINTES.texte[teinte], 8);
-            p += QUELTO_TEINTES.longueur[teinte];
-        } else {
-            *p++ = '(';
-            p = mQuelto_ecrireEntier(p, teinte);
-            *p++ = ')';
-        }
-        w.n += static_cast<size_t>(p - debut);
-        precedente = teinte;
-    }
-}
-
-/*
-** The paint colour sequence, a "*" before each colour change: from the
-** photo of m when there is one, else in a walk of the sequence, which also
-** gathers the first group of m (when m is given).  0 / -1 (empty report).
-*/
-static int mQuelto_ecrireSequenceTeintes(EcrivainRapport &w, const InstancePb *instance, MarquesRapport *m,
-                                         const PhotoSequenceEvaluee *photo)
-{
-    mQuelto_ecrireTexte(w, "\n\nPaint color sequence (* = paint color change) : \n\n");
-    if (photo != nullptr) {
-        mQuelto_ecrireTeintesPhoto(w, instance, *photo);
-        return 0;
-    }
-    if (m != nullptr) mQuelto_choisirGroupe(*m, 0);
-    const bool rassembler = m != nullptr && m->nb > 0;
-    const LIST *l = &instance->l_vehAOrdonnancer;
-    const int32_t n = instance->i_longFilm;
-    int32_t precedente = instance->i_teintePos_1;
-    for (int32_t j = 0; j < n; j++) {
-        mQuelto_anticiper(l, j, n, m);
-        const Vehicule *veh = static_cast<const Vehicule *>(list_element_trie(l, j));
-        if (veh == nullptr) {
-            mQuelto_signalerVide(__LINE__);
-            return -1;
-        }
-        char *p = mQuelto_reserver(w, 16);
-        char *debut = p;
-        if (veh->i_teinte != precedente) *p++ = '*';
-        *p++ = '(';
-        p = mQuelto_ecrireEntier(p, veh->i_teinte);
-        *p++ = ')';
-        w.n += static_cast<size_t>(p - debut);
-        precedente = veh->i_teinte;
-        if (rassembler) m->bits[j] = mQuelto_bitsOptions(veh, *m);
-    }
-    return 0;
+    w.ecrire("\n\nPaint color sequence (* = paint color change) : \n\n");
+    mQuelto_pourChaqueRafale(seq.colours.data(), seq.size(), instance->i_teintePos_1,
+                             [&w](int32_t, int32_t longueur, int32_t teinte, bool changement) {
+                                 char texte[16];
+                                 const size_t l = static_cast<size_t>(mQuelto_ecrireTeinte(texte, teinte) - texte);
+                                 if (changement) w.ecrire("*", 1);
+                                 for (int32_t i = 0; i < longueur; i++) {
+                                     memcpy(w.reserver(sizeof texte), texte, sizeof texte);
+                                     w.n += l;
+                                 }
+                             });
 }
 
 /* The figures on the vehicles and on the paint colour batches. */
-static void mQuelto_ecrireChiffres(EcrivainRapport &w, const InstancePb *instance, const IndicateursSolution *ind)
+static void mQuelto_ecrireChiffres(EcrivainRapport &w, const InstancePb *instance, const IndicateursSolution &ind)
 {
-    mQuelto_ecrireTexte(w, "\n\nFigures on the vehicles matched by ratio constraints : \n");
-    int nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
+    w.ecrire("\n\nFigures on the vehicles matched by ratio constraints : \n");
+    const int nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
     for (int c = 0; c <= nbEcarts; c++) {
         if (instance->i_vectNbVehParNbEcarts[c] > 0)
-            mQuelto_ecrireFormat(w, "\ncars matched by %d ratio constraints = %0.2f%%", c,
-                                 instance->i_vectNbVehParNbEcarts[c] * 100.0 / instance->i_longFilm);
+            w.format("\ncars matched by %d ratio constraints = %0.2f%%", c,
+                     instance->i_vectNbVehParNbEcarts[c] * 100.0 / instance->i_longFilm);
     }
-    mQuelto_ecrireTexte(w, "\n\nFigures on paint color batches : \n");
-    mQuelto_ecrireFormat(w, "\nNumber of paint colors : %d", instance->i_nbTeintes);
-    mQuelto_ecrireFormat(w, "\nLimitation on the upper batch size of paint color batches : %d",
-                         instance->i_longMaxRafTeintes);
+    w.ecrire("\n\nFigures on paint color batches : \n");
+    w.format("\nNumber of paint colors : %d", instance->i_nbTeintes);
+    w.format("\nLimitation on the upper batch size of paint color batches : %d", instance->i_longMaxRafTeintes);
     const char *flag = og_getenv("S_QUELTO_FLAG_PRINT_NB_MINIMAL_PURGES");
-    if (flag != nullptr && strcmp(flag, "1") == 0)
-        mQuelto_ecrireFormat(w, "\nNombre minimal de purges : %d\n", instance->i_nbMinimalPurges);
-    mQuelto_ecrireFormat(w, "\nTotal number of paint color changes = %d", ind->i_nbPurges);
-    mQuelto_ecrireFormat(w, "\nMedian length of paint color batches = %f", ind->d_longMoyRafales);
-}
-
-/*
-** The body composed into w (see mQuelto_ecrireCorpsRapport); the marks'
-** array of m is the caller's.  0 / -1.
-*/
-static int mQuelto_composerCorps(EcrivainRapport &w, InstancePb *instance, const IndicateursSolution *ind,
-                                 bool detail, MarquesRapport &m)
-{
-    PrioriteRapport prio{&instance->l_ecartsPrio, instance->i_nbEcartsPrio, ind->i_vectNbViolEcPrio,
-                         instance->d_vectPourcentVehEcPrio, ind->i_nbViolEcPrio, true};
-    PrioriteRapport nonPrio{&instance->l_ecartsNonPrio, instance->i_nbEcartsNonPrio, ind->i_vectNbViolEcNonPrio,
-                            instance->d_vectPourcentVehEcNonPrio, ind->i_nbViolEcNonPrio, false};
-
-    mQuelto_ecrireTexte(w, "\n\nOptimization objectives : \n");
-    for (int i = 0; i < instance->i_nbObjectifs && i < QUELTO_NB_MAX_OBJECTIFS; i++)
-        mQuelto_ecrireFormat(w, "\n%d - %s", i, instance->s_nomsObjectifs[i]);
-    mQuelto_ecrireFormat(w, "\n\nWeight of violations of high priority level ratio constraints = %f",
-                         instance->d_poidsEcPrio);
-    mQuelto_ecrireFormat(w, "\nWeight of violations of low priority level ratio constraints = %f",
-                         instance->d_poidsEcNonPrio);
-    mQuelto_ecrireFormat(w, "\nWeight of paint color changes = %f", instance->d_poidsPurges);
-
-    if (ind->i_flagLongMaxRafTeintesOk == 0) {
-        mQuelto_ecrireTexte(w, "\n\nS_MSG_ERR_0031 : the limitation on the upper batch size of paint color batches "
-                               "is not satisfied => THE SOLUTION IS INVALID !!\n");
-        mQuelto_ecrireFormat(w, "S_MSG_ERR_0032 : a batch with paint color (%d) has a length of (%d) vehicles !!\n\n",
-                             ind->i_teinteRafaleTropLongue, ind->i_longRafaleTropLongue);
-    }
-
-    if (detail) {
-        mQuelto_ecrireFormat(w, "\n\nMark of the solution = %f\n", ind->d_note);
-        mQuelto_ecrireTexte(w, "\n\nFigures on vehicles : \n");
-        mQuelto_ecrireFormat(w, "\n%s : %d vehicles from day D-1", instance->s_jourJMoins1,
-                             list_length(&instance->l_vehFiges));
-        mQuelto_ecrireFormat(w, "\n%s : %d vehicles from day D", instance->s_jourJ, instance->i_longFilm);
-        if (mQuelto_ecrireViolations(w, prio, "\n\nViolations of high priority level ratio constraints : \n",
-                                     "\n\nTotal number of violations of high priority level ratio constraints = ") != 0)
-            return -1;
-        if (mQuelto_ecrireViolations(w, nonPrio, "\n\nViolations of low priority level ratio constraints : \n",
-                                     "\n\nTotal number of violations of low priority level ratio constraints = ") != 0)
-            return -1;
-        mQuelto_ecrireChiffres(w, instance, ind);
-    }
-
-    if (mQuelto_ecrireSequenceTeintes(w, instance, detail ? &m : nullptr, m.photo) != 0) return -1;
-
-    if (detail) {
-        if (mQuelto_ecrireSequencesEcarts(w, instance, prio,
-                                          "\n\nSequence for each high priority level ratio constraint (* = the car "
-                                          "matches the ratio constraint)\n",
-                                          m) != 0)
-            return -1;
-        if (mQuelto_ecrireSequencesEcarts(w, instance, nonPrio,
-                                          "\n\nSequences for each low priority level ratio constraint (* = the car "
-                                          "matches the ratio constraint)\n",
-                                          m) != 0)
-            return -1;
-    }
-    mQuelto_ecrireTexte(w, "\n\nEnd of the reporting\n");
-    return 0;
+    if (flag != nullptr && strcmp(flag, "1") == 0) w.format("\nNombre minimal de purges : %d\n", instance->i_nbMinimalPurges);
+    w.format("\nTotal number of paint color changes = %d", ind.i_nbPurges);
+    w.format("\nMedian length of paint color batches = %f", ind.d_longMoyRafales);
 }
 
 /*
 ** Everything of a report after its first line, written to f.  The figures
 ** and the per-constraint sequences appear when the batch limit holds or the
-** record asks for a complete report; otherwise only the colour sequence
-** follows the error lines.  0, or -1 when an element cannot be had (empty
-** report, the report left cut short).  The marks' array (4 bytes per
-** vehicle) lives for this call only.  Write errors are the caller's to
+** results record asks for a complete report; otherwise only the colour
+** sequence follows the error lines.  Write errors are the caller's to
 ** detect.
 */
-static int mQuelto_ecrireCorpsRapport(InstancePb *instance, FILE *f, const IndicateursSolution *ind)
+static void mQuelto_ecrireCorpsRapport(const InstancePb *instance, FILE *f, const quelto::EvaluatedSequence &seq)
 {
-    const bool detail = ind->i_flagLongMaxRafTeintesOk == 1 ||
-                        (ind->i_flagLongMaxRafTeintesOk == 0 && ind->i_flagRapportComplet == 1);
-    PhotoSequenceEvaluee photo{};
-    const bool avecPhoto = mQuelto_photoSequenceEvaluee(instance, ind, &photo);
-    MarquesRapport m{nullptr, instance->i_nbEcartsPrio, 0, 0, 0, avecPhoto ? &photo : nullptr};
-    m.nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
-    const bool photoComplete = avecPhoto && photo.i_nbOptionsPrio == instance->i_nbEcartsPrio &&
-                               photo.i_nbOptionsNonPrio == instance->i_nbEcartsNonPrio;
-    if (detail && m.nbEcarts > 0 && instance->i_longFilm > 0 && !photoComplete)
-        m.bits = static_cast<uint32_t *>(malloc(static_cast<size_t>(instance->i_longFilm) * sizeof(uint32_t)));
-    EcrivainRapport &w = s_ecrivainRapport;
-    w.f = f;
-    w.n = 0;
-    const int rc = mQuelto_composerCorps(w, instance, ind, detail, m);
-    mQuelto_vider(w);
-    free(m.bits);
-    return rc;
+    const IndicateursSolution &ind = seq.results;
+    assert(seq.size() == instance->i_longFilm && seq.high.constraints() == instance->i_nbEcartsPrio &&
+           seq.low.constraints() == instance->i_nbEcartsNonPrio);
+    const bool detail = ind.i_flagLongMaxRafTeintesOk == 1 ||
+                        (ind.i_flagLongMaxRafTeintesOk == 0 && ind.i_flagRapportComplet == 1);
+    const PrioriteRapport priorites[2] = {
+        {quelto::Priority::high, &instance->l_ecartsPrio, instance->d_vectPourcentVehEcPrio, ind.i_nbViolEcPrio,
+         "\n\nViolations of high priority level ratio constraints : \n",
+         "\n\nTotal number of violations of high priority level ratio constraints = ",
+         "\n\nSequence for each high priority level ratio constraint (* = the car matches the ratio constraint)\n"},
+        {quelto::Priority::low, &instance->l_ecartsNonPrio, instance->d_vectPourcentVehEcNonPrio, ind.i_nbViolEcNonPrio,
+         "\n\nViolations of low priority level ratio constraints : \n",
+         "\n\nTotal number of violations of low priority level ratio constraints = ",
+         "\n\nSequences for each low priority level ratio constraint (* = the car matches the ratio constraint)\n"},
+    };
+    EcrivainRapport w(f);
+    w.ecrire("\n\nOptimization objectives : \n");
+    for (int i = 0; i < instance->i_nbObjectifs && i < QUELTO_NB_MAX_OBJECTIFS; i++)
+        w.format("\n%d - %s", i, instance->s_nomsObjectifs[i]);
+    w.format("\n\nWeight of violations of high priority level ratio constraints = %f", instance->d_poidsEcPrio);
+    w.format("\nWeight of violations of low priority level ratio constraints = %f", instance->d_poidsEcNonPrio);
+    w.format("\nWeight of paint color changes = %f", instance->d_poidsPurges);
+    if (ind.i_flagLongMaxRafTeintesOk == 0) {
+        w.ecrire("\n\nS_MSG_ERR_0031 : the limitation on the upper batch size of paint color batches is not "
+                 "satisfied => THE SOLUTION IS INVALID !!\n");
+        w.format("S_MSG_ERR_0032 : a batch with paint color (%d) has a length of (%d) vehicles !!\n\n",
+                 ind.i_teinteRafaleTropLongue, ind.i_longRafaleTropLongue);
+    }
+    if (detail) {
+        w.format("\n\nMark of the solution = %f\n", ind.d_note);
+        w.ecrire("\n\nFigures on vehicles : \n");
+        w.format("\n%s : %d vehicles from day D-1", instance->s_jourJMoins1, list_length(&instance->l_vehFiges));
+        w.format("\n%s : %d vehicles from day D", instance->s_jourJ, instance->i_longFilm);
+        for (const PrioriteRapport &pr : priorites) mQuelto_ecrireViolations(w, pr, seq);
+        mQuelto_ecrireChiffres(w, instance, ind);
+    }
+    mQuelto_ecrireSequenceTeintes(w, instance, seq);
+    if (detail)
+        for (const PrioriteRapport &pr : priorites) mQuelto_ecrireSequencesEcarts(w, pr, seq);
+    w.ecrire("\n\nEnd of the reporting\n");
 }
 
 /*
@@ -2393,16 +1978,15 @@ static FILE *mQuelto_ouvrirRapport(const char *chemin)
 }
 
 /*
-** Write the body after the first line and finish the file.  A failing body
-** leaves the file open and cut short (-1).  Otherwise the file is flushed and
+** Write the body after the first line and finish the file: flushed and
 ** closed; a write or close that failed is reported as S_MSG_ERR_0038 naming
 ** fonction and the path (-1), since the report is then incomplete.  0 on
 ** success.
 */
-static int mQuelto_terminerRapport(InstancePb *instance, FILE *f, const IndicateursSolution *ind,
+static int mQuelto_terminerRapport(const InstancePb *instance, FILE *f, const quelto::EvaluatedSequence &seq,
                                    const char *chemin, const char *fonction)
 {
-    if (mQuelto_ecrireCorpsRapport(instance, f, ind) != 0) return -1;
+    mQuelto_ecrireCorpsRapport(instance, f, seq);
     bool echec = fflush(f) != 0 || ferror(f) != 0;
     if (fclose(f) != 0) echec = true;
     if (echec) {
@@ -2414,30 +1998,22 @@ static int mQuelto_terminerRapport(InstancePb *instance, FILE *f, const Indicate
     return 0;
 }
 
-/*
-** The report on the reference sequence (l_vehAOrdonnancer sorted by
-** i_rangSeq) with the results in indicateurs, written to chemin.  0 / -1.
-*/
-int Quelto_ecrireRapportSurSeqInitiale(InstancePb *instance, IndicateursSolution *indicateurs, const char *chemin)
+int Quelto_ecrireRapportSurSeqInitiale(const InstancePb *instance, const quelto::EvaluatedSequence &sequence,
+                                       const char *chemin)
 {
     FILE *f = mQuelto_ouvrirRapport(chemin);
     if (f == nullptr) return -1;
     fprintf(f, "Reporting on the reference solution of instance (%s) on (%s): \n", instance->s_nomInstance,
             GetCurrentDateText());
-    return mQuelto_terminerRapport(instance, f, indicateurs, chemin, "Quelto_ecrireRapportSurSeqInitiale");
+    return mQuelto_terminerRapport(instance, f, sequence, chemin, "Quelto_ecrireRapportSurSeqInitiale");
 }
 
-/*
-** The report on the candidate's sequence (l_vehAOrdonnancer sorted by
-** i_rangSeqCandidat) with the candidate's results, written to chemin; short
-** when the batch limit fails and the record does not ask for a complete
-** report.  0 / -1.
-*/
-int Quelto_ecrireRapportSurNumSeqCalcule(InstancePb *instance, IndicateursSolution *indicateurs, const char *chemin)
+int Quelto_ecrireRapportSurNumSeqCalcule(const InstancePb *instance, const quelto::EvaluatedSequence &sequence,
+                                         const char *chemin)
 {
     FILE *f = mQuelto_ouvrirRapport(chemin);
     if (f == nullptr) return -1;
-    fprintf(f, "Reporting on the solution of instance (%s) from candidate (%s) on (%s): \n", indicateurs->s_nomInstance,
-            indicateurs->s_nomCandidat, GetCurrentDateText());
-    return mQuelto_terminerRapport(instance, f, indicateurs, chemin, "Quelto_ecrireRapportSurNumSeqCalcule");
+    fprintf(f, "Reporting on the solution of instance (%s) from candidate (%s) on (%s): \n",
+            sequence.results.s_nomInstance, sequence.results.s_nomCandidat, GetCurrentDateText());
+    return mQuelto_terminerRapport(instance, f, sequence, chemin, "Quelto_ecrireRapportSurNumSeqCalcule");
 }

@@ -448,9 +448,9 @@ static int lireLignes(FILE *fp, const char *fileName, const char *section, Chain
 ** created, the name is null or too long (EA_INVPRMS), the file cannot be
 ** opened (nothing recorded), a line has no "=" (EA_FMTFICH), a read fails
 ** (EX_FILACCES) or a definition fails.  Definitions made before a failure
-** stay.  Include lines load their file recursively (16 levels deep at most,
-** never a file that is being read already, 256 include lines in all); their
-** failures are ignored.
+** stay.  Include lines load their file recursively (OG_PROFONDEUR_INCLUDE_MAX
+** levels deep at most, a file that includes itself included; at most
+** OG_NB_INCLUSIONS_MAX include lines in all); their failures are ignored.
 */
 int og_add_envfile(const char *fileName, const char *section)
 {

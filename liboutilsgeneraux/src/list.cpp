@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 #include <utility>
 #include <vector>
@@ -61,6 +62,34 @@ static void list_signaler_trace(const ApplErrno &code, const char *nom, int lign
 static bool list_est_initialisee(const LIST *l)
 {
     return l->initMarker == LIST_MARQUEUR_INIT;
+}
+
+/* The checks that the operations make on their arguments, each with the code it records. */
+enum class ListControle { liste, initialisee, indexActif, comparaison, objet };
+
+/*
+** Make the checks of controles in their order on l (and on objet, the
+** element or key that the operation was given): false after recording the
+** first that fails, with the operation's name nom as message at line, and
+** tracing it when trace.  The list itself is always checked first.
+*/
+static bool list_controler(const LIST *l, const void *objet, std::initializer_list<ListControle> controles,
+                           const char *nom, int ligne, bool trace = false)
+{
+    for (ListControle c : controles) {
+        const ApplErrno *code = nullptr;
+        switch (c) {
+        case ListControle::liste: code = l == nullptr ? &EA_LIST_PT_NULL : nullptr; break;
+        case ListControle::initialisee: code = !list_est_initialisee(l) ? &EA_LIST_NON_INIT : nullptr; break;
+        case ListControle::indexActif: code = !l->primaryActive ? &EA_LIST_INDEX_KO : nullptr; break;
+        case ListControle::comparaison: code = l->fcmp == nullptr ? &EA_LIST_FCMP_NULL : nullptr; break;
+        case ListControle::objet: code = objet == nullptr ? &EA_LIST_OBJ_NULL : nullptr; break;
+        }
+        if (code == nullptr) continue;
+        (trace ? list_signaler_trace : list_signaler)(*code, nom, ligne);
+        return false;
+    }
+    return true;
 }
 
 /* ---------------------------------------------------------------------------
@@ -379,10 +408,7 @@ int list_length(const LIST *l)
         list_signaler_trace(EA_INVPRMS, nom, __LINE__);
         return -1;
     }
-    if (!list_est_initialisee(l)) {
-        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
-        return -1;
-    }
+    if (!list_controler(l, nullptr, {ListControle::initialisee}, nom, __LINE__, true)) return -1;
     return l->count;
 }
 
@@ -393,19 +419,8 @@ int list_length(const LIST *l)
 */
 static bool list_accepte_ajout(const LIST *l, const void *element, const char *nom)
 {
-    if (l == nullptr) {
-        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
-        return false;
-    }
-    if (element == nullptr) {
-        list_signaler_trace(EA_LIST_OBJ_NULL, nom, __LINE__);
-        return false;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
-        return false;
-    }
-    return true;
+    return list_controler(l, element, {ListControle::liste, ListControle::objet, ListControle::initialisee}, nom,
+                          __LINE__, true);
 }
 
 /*
@@ -453,14 +468,7 @@ int list_append(LIST *l, const void *element, int tag)
 void *list_element(const LIST *l, int rank, uint32_t *tagOut)
 {
     static const char nom[] = "list_element";
-    if (l == nullptr) {
-        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
-        return nullptr;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
-        return nullptr;
-    }
+    if (!list_controler(l, nullptr, {ListControle::liste, ListControle::initialisee}, nom, __LINE__)) return nullptr;
     if (rank < 0 || rank >= l->count) {
         list_signaler(EA_LIST_RANG_INV, nom, __LINE__);
         return nullptr;
@@ -476,14 +484,7 @@ void *list_element(const LIST *l, int rank, uint32_t *tagOut)
 int list_rang_from_handle(const LIST *l, int handle, int *rankOut)
 {
     static const char nom[] = "list_rang_from_handle";
-    if (l == nullptr) {
-        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
-        return -1;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
-        return -1;
-    }
+    if (!list_controler(l, nullptr, {ListControle::liste, ListControle::initialisee}, nom, __LINE__)) return -1;
     if (l->capacity <= 0) {
         list_signaler(EA_LIST_VIDE, nom, __LINE__);
         return -1;
@@ -510,14 +511,7 @@ int list_rang_from_handle(const LIST *l, int handle, int *rankOut)
 int list_activer_indexe_primaire(LIST *l)
 {
     static const char nom[] = "list_activer_indexe_primaire";
-    if (l == nullptr) {
-        list_signaler_trace(EA_LIST_PT_NULL, nom, __LINE__);
-        return -1;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler_trace(EA_LIST_NON_INIT, nom, __LINE__);
-        return -1;
-    }
+    if (!list_controler(l, nullptr, {ListControle::liste, ListControle::initialisee}, nom, __LINE__, true)) return -1;
     if (l->primaryActive) return 1;
     if (l->capacity > 0) {
         int32_t *index = nullptr;
@@ -554,18 +548,9 @@ void list_trier(LIST *l, LIST_FCMP fcmp)
 /* Checks shared by the two index accessors; true when index is usable. */
 static bool list_verifier_indice(const LIST *l, int index, const char *nom)
 {
-    if (l == nullptr) {
-        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
+    if (!list_controler(l, nullptr, {ListControle::liste, ListControle::indexActif, ListControle::initialisee}, nom,
+                        __LINE__))
         return false;
-    }
-    if (!l->primaryActive) {
-        list_signaler(EA_LIST_INDEX_KO, nom, __LINE__);
-        return false;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
-        return false;
-    }
     if (index < 0 || index >= l->count) {
         list_signaler(EA_LIST_INDICE_INV, nom, __LINE__);
         return false;
@@ -573,13 +558,25 @@ static bool list_verifier_indice(const LIST *l, int index, const char *nom)
     return true;
 }
 
+static void *list_element_indice(const LIST *l, int32_t i, uint32_t *tagOut);
+
 /* Element at position index of the primary index, or null. */
 void *list_element_trie(const LIST *l, int index, uint32_t *tagOut)
 {
     if (!list_verifier_indice(l, index, "list_element_trie")) return nullptr;
-    const int32_t r = l->primaryIndex[index];
-    list_ecrire_tag(l, r, tagOut);
-    return list_adresse_rang(l, r);
+    return list_element_indice(l, index, tagOut);
+}
+
+/*
+** Copy the ranks of the elements, in the order of the primary index, into
+** rangs (count entries).  1, or -1 with the checks of list_element_trie at
+** index 0 (an empty list is refused as an index out of range).
+*/
+int list_rangs_trie(const LIST *l, int32_t *rangs)
+{
+    if (!list_verifier_indice(l, 0, "list_rangs_trie")) return -1;
+    std::memcpy(rangs, l->primaryIndex, static_cast<size_t>(l->count) * sizeof(int32_t));
+    return 1;
 }
 
 /* Write the handle at position index of the primary index.  1 or -1. */
@@ -597,27 +594,10 @@ int list_handle_from_indice(const LIST *l, int index, int *handleOut)
 */
 static bool list_verifier_recherche(const LIST *l, const void *key, const char *nom)
 {
-    if (l == nullptr) {
-        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
-        return false;
-    }
-    if (!l->primaryActive) {
-        list_signaler(EA_LIST_INDEX_KO, nom, __LINE__);
-        return false;
-    }
-    if (l->fcmp == nullptr) {
-        list_signaler(EA_LIST_FCMP_NULL, nom, __LINE__);
-        return false;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
-        return false;
-    }
-    if (key == nullptr) {
-        list_signaler(EA_LIST_OBJ_NULL, nom, __LINE__);
-        return false;
-    }
-    return true;
+    return list_controler(l, key,
+                          {ListControle::liste, ListControle::indexActif, ListControle::comparaison,
+                           ListControle::initialisee, ListControle::objet},
+                          nom, __LINE__);
 }
 
 /*
@@ -642,25 +622,37 @@ static int32_t list_bissection(const LIST *l, const void *key, int32_t *insertio
 }
 
 /*
+** The search shared by list_bsearch and list_bsearch_trie: the index position
+** found (>= 0), or -1 with *insertion set when key is absent, or -2 on an
+** empty list or a refused call (recorded with nom).
+*/
+static int32_t list_chercher(const LIST *l, const void *key, const char *nom, int32_t *insertion)
+{
+    *insertion = 0;
+    if (!list_verifier_recherche(l, key, nom)) return -2;
+    if (l->count == 0) return -2;
+    return list_bissection(l, key, insertion);
+}
+
+/* The element at index position i of the primary index, its tag written when asked. */
+static void *list_element_indice(const LIST *l, int32_t i, uint32_t *tagOut)
+{
+    const int32_t r = l->primaryIndex[i];
+    list_ecrire_tag(l, r, tagOut);
+    return list_adresse_rang(l, r);
+}
+
+/*
 ** Binary search for key.  The element found (tag written when asked), with its
 ** rank in rankOut; null with count in rankOut when absent; null with 0 in
 ** rankOut on an empty list (nothing recorded) or a refused call.
 */
 void *list_bsearch(const LIST *l, const void *key, int *rankOut, uint32_t *tagOut)
 {
-    if (rankOut != nullptr) *rankOut = 0;
-    if (!list_verifier_recherche(l, key, "list_bsearch")) return nullptr;
-    if (l->count == 0) return nullptr;
     int32_t insertion = 0;
-    const int32_t i = list_bissection(l, key, &insertion);
-    if (i < 0) {
-        if (rankOut != nullptr) *rankOut = l->count;
-        return nullptr;
-    }
-    const int32_t r = l->primaryIndex[i];
-    if (rankOut != nullptr) *rankOut = r;
-    list_ecrire_tag(l, r, tagOut);
-    return list_adresse_rang(l, r);
+    const int32_t i = list_chercher(l, key, "list_bsearch", &insertion);
+    if (rankOut != nullptr) *rankOut = i >= 0 ? l->primaryIndex[i] : i == -1 ? l->count : 0;
+    return i >= 0 ? list_element_indice(l, i, tagOut) : nullptr;
 }
 
 /*
@@ -670,19 +662,10 @@ void *list_bsearch(const LIST *l, const void *key, int *rankOut, uint32_t *tagOu
 */
 void *list_bsearch_trie(const LIST *l, const void *key, int *indexOut, uint32_t *tagOut)
 {
-    if (indexOut != nullptr) *indexOut = 0;
-    if (!list_verifier_recherche(l, key, "list_bsearch_trie")) return nullptr;
-    if (l->count == 0) return nullptr;
     int32_t insertion = 0;
-    const int32_t i = list_bissection(l, key, &insertion);
-    if (i < 0) {
-        if (indexOut != nullptr) *indexOut = insertion;
-        return nullptr;
-    }
-    if (indexOut != nullptr) *indexOut = i;
-    const int32_t r = l->primaryIndex[i];
-    list_ecrire_tag(l, r, tagOut);
-    return list_adresse_rang(l, r);
+    const int32_t i = list_chercher(l, key, "list_bsearch_trie", &insertion);
+    if (indexOut != nullptr) *indexOut = i >= 0 ? i : insertion;
+    return i >= 0 ? list_element_indice(l, i, tagOut) : nullptr;
 }
 
 /*
@@ -1238,14 +1221,9 @@ static void list_trier_index(LIST *l, LIST_FCMP fcmp)
 int list_installer_ordre(LIST *l, LIST_FCMP fcmp, const int32_t *rangs)
 {
     static const char nom[] = "list_installer_ordre";
-    if (l == nullptr || rangs == nullptr) {
-        list_signaler(EA_LIST_PT_NULL, nom, __LINE__);
+    if (!list_controler(rangs != nullptr ? l : nullptr, nullptr, {ListControle::liste, ListControle::initialisee}, nom,
+                        __LINE__))
         return -1;
-    }
-    if (!list_est_initialisee(l)) {
-        list_signaler(EA_LIST_NON_INIT, nom, __LINE__);
-        return -1;
-    }
     const int32_t n = l->count;
     std::vector<bool> vu;
     try {

@@ -109,6 +109,13 @@ void list_trier(LIST *l, LIST_FCMP fcmp);
 /* Element at position index of the primary index, or null. */
 void *list_element_trie(const LIST *l, int index, uint32_t *tagOut = nullptr);
 
+/*
+** The ranks of all the elements in the order of the primary index, into
+** rangs (room for list_length entries): the order list_element_trie walks.
+** 1, or -1 as list_element_trie at index 0 (an empty list included).
+*/
+int list_rangs_trie(const LIST *l, int32_t *rangs);
+
 /* Handle of the element at position index of the primary index.  1 or -1. */
 int list_handle_from_indice(const LIST *l, int index, int *handleOut);
 

@@ -184,8 +184,9 @@ static size_t longueurPiece(const LecteurLignes &l, size_t finPiece, size_t maxL
 struct LigneRemise {
     const char *ligne;
     size_t longueur;
+    long long numero; /* its physical line number */
 };
-static thread_local LigneRemise s_ligneRemise = {nullptr, 0};
+static thread_local LigneRemise s_ligneRemise = {nullptr, 0, 0};
 
 /*
 ** Open path for reading; -1 (errno set) when it cannot be opened or names a
@@ -264,7 +265,7 @@ static int lireParLigne(const char *path, OSupUtils_FonctionDecodage decode, voi
         const char remplace = ligne[longueur];
         ligne[longueur] = '\0';
         const LigneRemise avant = s_ligneRemise; /* a decoder may read another file */
-        s_ligneRemise = LigneRemise{ligne, longueur};
+        s_ligneRemise = LigneRemise{ligne, longueur, numLigne};
         const int refus = decode(ligne, contexte);
         s_ligneRemise = avant;
         if (refus != 0) {
@@ -292,6 +293,11 @@ int OSupUtils_lireFichierParLigne(const char *path, OSupUtils_FonctionDecodage d
 int OSupUtils_lireFichierEnSilence(const char *path, OSupUtils_FonctionDecodage decode, void *contexte, int maxLen)
 {
     return lireParLigne(path, decode, contexte, maxLen, false);
+}
+
+long long OSupUtils_numeroLigne()
+{
+    return s_ligneRemise.ligne != nullptr ? s_ligneRemise.numero : 0;
 }
 
 /* The line being handed to a decoding function and its length, or null. */

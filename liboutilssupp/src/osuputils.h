@@ -34,6 +34,13 @@ int OSupUtils_lireFichierEnSilence(const char *path, OSupUtils_FonctionDecodage 
 */
 size_t OSupUtils_longueurLigne(const char *ligne);
 
+/*
+** The physical line number (from 1, empty lines and the pieces of a long
+** line counted, as in the reader's messages) of the line that the reader is
+** handing to its decoding function on this thread; 0 outside a reading.
+*/
+long long OSupUtils_numeroLigne();
+
 /* Remove one trailing line feed in place; return the remaining length. */
 int OSupUtils_supprimerFinLigne(char *ligne);
 
