@@ -1811,18 +1811,6 @@ static void mQuelto_ecrireViolations(EcrivainRapport &w, const PrioriteRapport &
     w.format("%s%d", pr.titreTotal, pr.i_nbViol);
 }
 
-/* The 8 bits of a byte as 8 bytes of 0 or 1, bit b into byte b (little-endian order). */
-struct OctetsDesBits {
-    uint64_t v[256];
-    constexpr OctetsDesBits() : v()
-    {
-        for (int o = 0; o < 256; o++)
-            for (int b = 0; b < 8; b++)
-                if ((o >> b) & 1) v[o] |= uint64_t{1} << (8 * b);
-    }
-};
-static constexpr OctetsDesBits QUELTO_OCTETS{};
-
 /*
 ** The marks of a row of option bits: "*" for a vehicle that carries the
 ** option, else "-", eight marks at a time ("*" is "-" - 3).
@@ -1836,7 +1824,7 @@ static void mQuelto_ecrireMarques(EcrivainRapport &w, const quelto::OptionRows &
         char *p = w.reserver(64);
         const uint64_t mot = ligne[j / 64];
         for (int o = 0; o < 8; o++) {
-            const uint64_t marques = TIRETS - 3 * QUELTO_OCTETS.v[mot >> (8 * o) & 0xffu];
+            const uint64_t marques = TIRETS - 3 * QUELTO_OCTETS_DES_BITS.v[mot >> (8 * o) & 0xffu];
             memcpy(p + 8 * o, &marques, 8);
         }
         w.n += static_cast<size_t>(nb);

@@ -686,6 +686,14 @@ static int mQuelto_recenserFamilles(InstancePb *instance)
     return 0;
 }
 
+/* Ask for the fields of the vehicle v that start a family (its flag arrays and colour, past its first cache line). */
+static void mQuelto_anticiperChampsFamille(const void *v)
+{
+    const Vehicule *vehicule = static_cast<const Vehicule *>(v);
+    __builtin_prefetch(&vehicule->i_vectBoolEcPrio);
+    __builtin_prefetch(&vehicule->i_teinte);
+}
+
 /*
 ** Cut the day's vehicles, taken in the order of rangs (their ranks in
 ** l_vehAOrdonnancer, sorted by the family key), into families: a family
@@ -701,7 +709,7 @@ static int mQuelto_formerFamilles(InstancePb *instance, int32_t *rangs, Nouvelle
     constexpr int32_t AVANCE = 16; /* a family's first vehicle is asked for this far ahead */
     Famille *courante = nullptr;
     for (int32_t i = 0; i < instance->i_longFilm; i++) {
-        if (i + AVANCE < instance->i_longFilm) __builtin_prefetch(list_element(l, rangs[i + AVANCE]));
+        if (i + AVANCE < instance->i_longFilm) mQuelto_anticiperChampsFamille(list_element(l, rangs[i + AVANCE]));
         if (i > 0 && !nouvelle(i)) {
             courante->i_vectRangVeh[courante->i_nbVeh++] = rangs[i];
             continue;
@@ -1090,17 +1098,18 @@ static void mQuelto_transposer64(uint64_t a[64])
     }
 }
 
-/* Deal the words of walk number passe (by position) to the rows of their constraints. */
-static void mQuelto_distribuerOptions(const std::vector<uint64_t> &mots, int32_t passe,
+/*
+** Deal the words of walk number passe (by position; as many as whole blocks
+** of 64 need, those past day D 0) to the rows of their constraints.  The
+** words are transposed in place.
+*/
+static void mQuelto_distribuerOptions(std::vector<uint64_t> &mots, int32_t passe,
                                       quelto::EvaluatedSequence *sequence)
 {
     const int32_t nbPrio = sequence->high.constraints(), nbEcarts = nbPrio + sequence->low.constraints();
     const int32_t premier = passe * QUELTO_ECARTS_PAR_MOT, nb = std::min(QUELTO_ECARTS_PAR_MOT, nbEcarts - premier);
-    uint64_t bloc[64];
     for (size_t debut = 0; debut < mots.size(); debut += 64) {
-        const size_t fin = std::min(mots.size(), debut + 64);
-        std::copy(mots.begin() + static_cast<ptrdiff_t>(debut), mots.begin() + static_cast<ptrdiff_t>(fin), bloc);
-        std::fill(bloc + (fin - debut), bloc + 64, uint64_t{0});
+        uint64_t *bloc = mots.data() + debut; /* mots has room for whole blocks, those past day D 0 */
         mQuelto_transposer64(bloc);
         for (int32_t b = 0; b < nb; b++) {
             const int32_t c = premier + b;
@@ -1159,9 +1168,10 @@ static int mQuelto_photographierSansRattraper(const InstancePb *instance, const 
     std::vector<int32_t> positions(static_cast<size_t>(n));
     for (int32_t i = 0; i < n; i++) positions[static_cast<size_t>(sequence->order[static_cast<size_t>(i)])] = i;
     const int32_t nbEcarts = instance->i_nbEcartsPrio + instance->i_nbEcartsNonPrio;
-    std::vector<uint64_t> mots(nbEcarts > 0 ? static_cast<size_t>(n) : 0);
+    std::vector<uint64_t> mots(nbEcarts > 0 ? static_cast<size_t>(n + 63) / 64 * 64 : 0);
     for (int32_t passe = 0; passe == 0 || passe * QUELTO_ECARTS_PAR_MOT < nbEcarts; passe++) {
         mQuelto_lireVehicules(instance, positions, passe, mots, sequence, absents);
+        std::fill(mots.begin() + std::min<ptrdiff_t>(n, static_cast<ptrdiff_t>(mots.size())), mots.end(), uint64_t{0});
         if (nbEcarts > 0) mQuelto_distribuerOptions(mots, passe, sequence);
     }
     return 0;
@@ -1213,9 +1223,13 @@ static inline uint64_t mQuelto_bitsDes64(const uint64_t *ligne, int64_t nbMots, 
     return a >> s | b << (64 - s);
 }
 
+/* The number of bits set in m, counted in place (a processor of the base instruction set has no instruction for it). */
 static inline int64_t mQuelto_nbBits(uint64_t m)
 {
-    return __builtin_popcountll(m);
+    m -= (m >> 1) & 0x5555555555555555u;
+    m = (m & 0x3333333333333333u) + ((m >> 2) & 0x3333333333333333u);
+    m = (m + (m >> 4)) & 0x0f0f0f0f0f0f0f0fu;
+    return static_cast<int64_t>((m * 0x0101010101010101u) >> 56);
 }
 
 /* The sum, over j from 0 to 63, of the number of bits of m below bit j: each bit b counts 63 - b times. */
@@ -1226,6 +1240,37 @@ static int64_t mQuelto_sommeDesPrefixes(uint64_t m)
     int64_t indices = 0; /* the sum of the indices of the bits of m */
     for (int k = 0; k < 6; k++) indices += mQuelto_nbBits(m & BITS_D_INDICE[k]) << k;
     return 63 * mQuelto_nbBits(m) - indices;
+}
+
+/*
+** The sum, over j from 0 to 63, of max(t + E(j) - L(j), 0), where E(j) and
+** L(j) are the numbers of bits of entrants and of sortants below bit j: the
+** excesses of 64 consecutive windows whose first count exceeds p by t.  For
+** -64 <= t <= 64 only (the blocks that no shortcut settles).
+**
+** Eight starts at a time, one byte per start: byte j holds 128 + t + E(j) -
+** L(j), between 1 and 255 in that range of t, so that no byte carries into
+** the next; its high bit says whether the window exceeds, its low seven bits
+** are then the excess.  Multiplying the bits spread one per byte by
+** 0x0101010101010100 gives in byte j the number of bits below j.
+*/
+static int64_t mQuelto_excesDuBloc(uint64_t entrants, uint64_t sortants, int64_t t)
+{
+    assert(-64 <= t && t <= 64);
+    constexpr uint64_t UNS = 0x0101010101010101u, AVANT = 0x0101010101010100u;
+    constexpr uint64_t HAUTS = 0x8080808080808080u, PAIRS = 0x00ff00ff00ff00ffu;
+    uint64_t depart = static_cast<uint64_t>(128 + t); /* byte value of the first start of the group */
+    uint64_t sommes = 0;                               /* four 16-bit sums */
+    for (int g = 0; g < 64; g += 8) {
+        const uint64_t e = QUELTO_OCTETS_DES_BITS.v[entrants >> g & 0xffu];
+        const uint64_t s = QUELTO_OCTETS_DES_BITS.v[sortants >> g & 0xffu];
+        const uint64_t octets = depart * UNS + e * AVANT - s * AVANT;
+        const uint64_t hauts = octets & HAUTS;
+        const uint64_t exces = octets & (hauts - (hauts >> 7));
+        sommes += (exces & PAIRS) + (exces >> 8 & PAIRS);
+        depart += (e * UNS >> 56) - (s * UNS >> 56);
+    }
+    return static_cast<int64_t>((sommes * 0x0001000100010001u) >> 48);
 }
 
 /*
@@ -1244,7 +1289,9 @@ static int64_t mQuelto_sommeDesPrefixes(uint64_t m)
 ** even every entering bit cannot lift the count above p has no excess; one
 ** in which every leaving bit cannot bring it down to p has the excess
 ** 64 (count - p) plus the sums of those prefixes, which the bits' places
-** give; any other block, and the last one, are counted start by start.
+** give; any other full block has its count within 64 of p, and
+** mQuelto_excesDuBloc sums its excesses.  The last block, and every block
+** when the windows are listed, are counted start by start.
 */
 static int64_t mQuelto_violFenetresJourJ(const uint64_t *ligne, int64_t n, int64_t p, int64_t q,
                                          const ListeFenetres *liste)
@@ -1272,17 +1319,15 @@ static int64_t mQuelto_violFenetresJourJ(const uint64_t *ligne, int64_t n, int64
             continue;
         }
         const int64_t m = std::min<int64_t>(64, fin - i0);
-        if (liste == nullptr) {
-            for (int64_t j = 0; j < m; j++) {
-                viol += std::max<int64_t>(nb - p, 0);
-                nb += static_cast<int64_t>(entrants >> j & 1) - static_cast<int64_t>(sortants >> j & 1);
-            }
+        if (m == 64 && liste == nullptr) {
+            viol += mQuelto_excesDuBloc(entrants, sortants, nb - p);
+            nb += nbEntrants - nbSortants;
             continue;
         }
         for (int64_t j = 0; j < m; j++) {
             if (nb > p) {
                 viol += nb - p;
-                liste->noter(i0 + j, std::min(i0 + j + q, n) - 1, nb, nb - p);
+                if (liste != nullptr) liste->noter(i0 + j, std::min(i0 + j + q, n) - 1, nb, nb - p);
             }
             nb += static_cast<int64_t>(entrants >> j & 1) - static_cast<int64_t>(sortants >> j & 1);
         }

@@ -87,6 +87,21 @@ void mQuelto_pourChaqueRafale(const int32_t *teintes, int32_t n, int32_t teinteA
     }
 }
 
+/*
+** Each byte value spread over eight bytes, bit b of the index becoming byte
+** b (0 or 1): what the window counter and the report's marks use to handle
+** eight positions of a row of option bits at a time.
+*/
+struct OctetsDesBits {
+    uint64_t v[256];
+    constexpr OctetsDesBits() : v()
+    {
+        for (int o = 0; o < 256; o++)
+            for (int b = 0; b < 8; b++) v[o] |= static_cast<uint64_t>(o >> b & 1) << (8 * b);
+    }
+};
+inline constexpr OctetsDesBits QUELTO_OCTETS_DES_BITS{};
+
 /* Vehicle comparators (negative, 0, positive as a comes before, with, after b). */
 int mQuelto_comparerVehTeinte(const void *a, const void *b);
 int mQuelto_comparerVehEcarts(const void *a, const void *b);
