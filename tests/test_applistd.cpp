@@ -173,8 +173,8 @@ TEST(Settings, IncludeDepthIsBounded)
 
     /* f0 includes f1 ... includes f20: f0 to f16 load, f17 is refused. */
     for (int i = 0; i <= 20; i++)
-        ecrireFichier("f" + std::to_string(i) + ".ini",
-                      "D" + std::to_string(i) + "=1\n. f" + std::to_string(i + 1) + ".ini\n");
+        ecrireFichier(std::string("f") + std::to_string(i) + ".ini",
+                      std::string("D") + std::to_string(i) + "=1\n. f" + std::to_string(i + 1) + ".ini\n");
     EXPECT_EQ(og_add_envfile("f0.ini"), 0);
     attendreValeurs({{"D16", "1"}, {"D17", "<null>"}});
 }

@@ -95,7 +95,7 @@ std::string familles(const InstancePb *inst, bool cle)
         EXPECT_TRUE(inst->i_matBoolTeinte == nullptr || inst->i_matBoolTeinte[k][fam->i_teinte] == 1);
         std::vector<int> rangs(fam->i_vectRangVeh, fam->i_vectRangVeh + fam->i_nbVeh);
         std::sort(rangs.begin(), rangs.end());
-        s << (k > 0 ? "|" : "") << (cle && f != mQuelto_comparerVehEcarts ? "t" + std::to_string(fam->i_teinte) : "");
+        s << (k > 0 ? "|" : "") << (cle && f != mQuelto_comparerVehEcarts ? std::string("t") + std::to_string(fam->i_teinte) : "");
         const bool drapeaux = cle && f != mQuelto_comparerVehTeinte;
         for (int j = 0; drapeaux && j < inst->i_nbEcartsPrio; j++) s << fam->i_vectBoolEcPrio[j];
         for (int j = 0; drapeaux && j < inst->i_nbEcartsNonPrio; j++) s << fam->i_vectBoolEcNonPrio[j];
@@ -190,8 +190,8 @@ protected:
     bool traceContientMessage(const std::string &cle)
     {
         const std::string t = testutil::lireFichier(QUELTO_TEST_DATA "/evaluation/messages.txt");
-        const size_t debut = t.find("\n" + cle + " ") + cle.size() + 2;
-        return nbDans("\n" + t.substr(debut, t.find('\n', debut) - debut) + "\n") > 0;
+        const size_t debut = t.find(std::string("\n") + cle + " ") + cle.size() + 2;
+        return nbDans(std::string("\n") + t.substr(debut, t.find('\n', debut) - debut) + "\n") > 0;
     }
     int nbErreursInternes() { return nbDans("[libQuelto/src/QueltoGesDonnees,"); }
     int nbDans(const std::string &motif)

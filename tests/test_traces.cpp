@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -143,7 +144,11 @@ TEST(Traces, ListeDesClesEtDatesEnFrancais)
     EXPECT_STREQ(GetDebugKeyList(), "");
     EXPECT_EQ(AddDebugKeyList(""), 0);
     EXPECT_STREQ(GetDebugKeyList(), "");
-    for (int i = 0; i < 256; i++) ASSERT_EQ(AddDebugKeyList(("k" + std::to_string(i)).c_str()), 0);
+    for (int i = 0; i < 256; i++) {
+        char cle[8];
+        snprintf(cle, sizeof cle, "k%d", i);
+        ASSERT_EQ(AddDebugKeyList(cle), 0);
+    }
     EXPECT_EQ(AddDebugKeyList(""), 0);
     EXPECT_EQ(AddDebugKeyList("k256"), -1);
     EXPECT_EQ(appli_last_error().code, &EA_INVPRMS);
