@@ -67,6 +67,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
@@ -794,6 +795,8 @@ def mutate(rng, day):
         detail = functions[name](rng, day)
         if detail is not None:
             done.append((name, detail))
+        if any(lines is None for lines in day.lines.values()):
+            break  # a file was taken away: the mutations of its lines cannot follow
     return done
 
 
@@ -1046,7 +1049,8 @@ def check_case(spec, config):
             save_run(folder, which, work, shown)
         difference = first_difference(runs["old"], runs["new"])
     except Exception as e:  # a case that cannot be built or run is the tool's failure
-        result["error"] = "%s: %s" % (type(e).__name__, e)
+        where = traceback.extract_tb(e.__traceback__)[-1]
+        result["error"] = "%s: %s (%s, line %d)" % (type(e).__name__, e, where.name, where.lineno)
         result["folder"] = folder
         return result
     if difference is None:
