@@ -856,22 +856,22 @@ def gen_command(gen, o, out):
     return cmd + ["--out", out]
 
 
-def build_generated(spec, gen, folder):
-    """Write generated day spec["index"] into folder; a text telling how it was made."""
-    rng = random.Random("%s:%d" % (spec["seed"], spec["index"]))
-    o = draw_gen_options(rng, spec.get("big", 0.0))
+def build_generated(plan, gen, folder):
+    """Write generated day plan["index"] into folder; a text telling how it was made."""
+    rng = random.Random("%s:%d" % (plan["seed"], plan["index"]))
+    o = draw_gen_options(rng, plan.get("big", 0.0))
     cmd = gen_command(gen, o, folder)
     p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     if p.returncode != 0:
         raise RuntimeError("quelto-gen failed (%d): %s\n%s" % (p.returncode, " ".join(cmd),
                                                                 p.stderr.decode("latin-1")))
     about = "generated: " + " ".join(cmd[1:]) + "\n"
-    spec["mutations"] = []
+    plan["mutations"] = []
     if rng.random() < 0.6:
         day = Day(folder, o)
-        spec["mutations"] = mutate(rng, day)
+        plan["mutations"] = mutate(rng, day)
         day.write(folder)
-        about += "".join("mutation %s: %s\n" % m for m in spec["mutations"])
+        about += "".join("mutation %s: %s\n" % m for m in plan["mutations"])
     return about
 
 
@@ -931,16 +931,16 @@ def lay_fuzz(path, dest):
             f.write(content)
 
 
-def build_case(spec, gen, folder):
+def build_case(plan, gen, folder):
     """Write the inputs of a case into folder; a text telling how it was made."""
     os.makedirs(folder)
-    if spec["kind"] == "gen":
-        return build_generated(spec, gen, folder)
-    if spec["kind"] == "e2e":
-        lay_e2e(spec["source"], spec["name"], folder)
-        return "e2e case %s of %s\n" % (spec["name"], spec["source"])
-    lay_fuzz(spec["source"], folder)
-    return "fuzz input %s\n" % spec["source"]
+    if plan["kind"] == "gen":
+        return build_generated(plan, gen, folder)
+    if plan["kind"] == "e2e":
+        lay_e2e(plan["source"], plan["name"], folder)
+        return "e2e case %s of %s\n" % (plan["name"], plan["source"])
+    lay_fuzz(plan["source"], folder)
+    return "fuzz input %s\n" % plan["source"]
 
 
 # ---------------------------------------------------------------- running and comparing
@@ -1033,14 +1033,14 @@ def save_run(folder, which, work, shown):
             f.write(data)
 
 
-def check_case(spec, config):
+def check_case(plan, config):
     """Build one case, run both builds on it, compare; a summary of the case."""
-    folder = os.path.join(config["root"], spec["id"])
+    folder = os.path.join(config["root"], plan["id"])
     case, work = os.path.join(folder, "case"), os.path.join(folder, "work")
-    result = {"id": spec["id"], "kind": spec["kind"], "mutations": [], "error": None, "diff": None}
+    result = {"id": plan["id"], "kind": plan["kind"], "mutations": [], "error": None, "diff": None}
     try:
-        about = build_case(spec, config["gen"], case)
-        result["mutations"] = [m[0] for m in spec.get("mutations", [])]
+        about = build_case(plan, config["gen"], case)
+        result["mutations"] = [m[0] for m in plan.get("mutations", [])]
         runs = {}
         for which in ("old", "new"):
             status, shown = outcome(config[which], case, work, config["timeout"])
@@ -1063,7 +1063,7 @@ def check_case(spec, config):
         f.write(result["diff"])
     result["folder"] = folder
     if config["keep"]:
-        result["folder"] = os.path.join(config["keep"], spec["id"])
+        result["folder"] = os.path.join(config["keep"], plan["id"])
         shutil.rmtree(result["folder"], ignore_errors=True)
         shutil.move(folder, result["folder"])
     return result
@@ -1073,22 +1073,22 @@ def check_case(spec, config):
 
 def case_specs(args):
     """The cases to run, in a fixed order: generated, e2e, fuzz."""
-    specs = []
+    plans = []
     if not args.no_gen:
         for i in range(args.cases):
-            specs.append({"kind": "gen", "index": i, "seed": args.seed, "big": args.big_share, "id": "gen-%05d" % i})
+            plans.append({"kind": "gen", "index": i, "seed": args.seed, "big": args.big_share, "id": "gen-%05d" % i})
     if not args.only_gen:
         if args.e2e and os.path.isdir(args.e2e):
             for name in sorted(os.listdir(args.e2e)):
                 if os.path.isdir(os.path.join(args.e2e, name)):
-                    specs.append({"kind": "e2e", "name": name, "source": args.e2e, "id": "e2e-" + name})
+                    plans.append({"kind": "e2e", "name": name, "source": args.e2e, "id": "e2e-" + name})
         for k, corpus in enumerate(args.fuzz_corpus):
             for name in sorted(os.listdir(corpus)):
                 path = os.path.join(corpus, name)
                 if os.path.isfile(path):
-                    specs.append({"kind": "fuzz", "source": path,
+                    plans.append({"kind": "fuzz", "source": path,
                                   "id": "fuzz%d-%s" % (k, re.sub(r"[^A-Za-z0-9_.-]", "_", name))})
-    return specs
+    return plans
 
 
 def parse_args(argv):
@@ -1131,16 +1131,16 @@ def parse_args(argv):
     return args
 
 
-def run_all(specs, config, jobs):
+def run_all(plans, config, jobs):
     """Check every case, jobs at a time; the summaries in case order."""
-    results = [None] * len(specs)
-    step = max(1, len(specs) // 10)
+    results = [None] * len(plans)
+    step = max(1, len(plans) // 10)
     with concurrent.futures.ProcessPoolExecutor(max_workers=jobs) as pool:
-        futures = {pool.submit(check_case, s, config): i for i, s in enumerate(specs)}
+        futures = {pool.submit(check_case, s, config): i for i, s in enumerate(plans)}
         for done, future in enumerate(concurrent.futures.as_completed(futures), 1):
             results[futures[future]] = future.result()
-            if done % step == 0 or done == len(specs):
-                print("  %d/%d cases" % (done, len(specs)), flush=True)
+            if done % step == 0 or done == len(plans):
+                print("  %d/%d cases" % (done, len(plans)), flush=True)
     return results
 
 
@@ -1189,16 +1189,16 @@ def report(results, elapsed, shown_diffs=5):
 
 def main(argv):
     args = parse_args(argv)
-    specs = case_specs(args)
+    plans = case_specs(args)
     root = tempfile.mkdtemp(prefix="compare-runs-")
     if args.keep:
         os.makedirs(args.keep, exist_ok=True)
     config = {"old": args.old, "new": args.new, "gen": args.gen, "root": root,
               "keep": os.path.abspath(args.keep) if args.keep else None, "timeout": args.timeout}
     print("comparing %s (old) and %s (new) on %d cases, seed %d, in %s"
-          % (args.old, args.new, len(specs), args.seed, root), flush=True)
+          % (args.old, args.new, len(plans), args.seed, root), flush=True)
     start = time.monotonic()
-    results = run_all(specs, config, args.jobs)
+    results = run_all(plans, config, args.jobs)
     status = report(results, time.monotonic() - start)
     if not os.listdir(root):
         os.rmdir(root)
