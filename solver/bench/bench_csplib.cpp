@@ -17,7 +17,8 @@
 ** satisfiable; each runs its whole time limit), with the counts reached.
 ** Defaults: quelto-gen and exeQuelto (when built) of the build folder of
 ** this program, the data of the source tree.  Exit status 0 when every
-** satisfiable (or named) instance was solved (and checked).
+** satisfiable (or named) instance was solved (and checked), and exeQuelto
+** agreed with the counts reached on the others.
 */
 #include <unistd.h>
 
