@@ -69,13 +69,29 @@ SequenceResult evaluate_candidate(LoadedInstance &loaded, const Candidate &c)
     return r;
 }
 
-/* Validity and objective vector of an evaluated or unusable sequence. */
-void judge(const InstancePb &pb, SequenceResult &r)
+/* The position, from 1, of the first batch of s longer than the limit; 0 when the record finds none. */
+int32_t first_long_batch(const InstancePb &pb, const EvaluatedSequence &s)
+{
+    if (s.results.i_flagLongMaxRafTeintesOk == 1) return 0;
+    int32_t start = 0;
+    mQuelto_pourChaqueRafale(s.colours.data(), s.size(), pb.i_teintePos_1, [&](int32_t first, int32_t length, int32_t, bool) {
+        if (start == 0 && length > pb.i_longMaxRafTeintes) start = first + 1;
+    });
+    return start;
+}
+
+/*
+** Validity, objective vector and first batch over the limit of an evaluated
+** or unusable sequence; its positions then given up unless shown.
+*/
+void judge(const InstancePb &pb, SequenceResult &r, Shown shown)
 {
     if (!r.sequence) return;
     r.valid = r.reading.problems.places_every_vehicle_once() && r.sequence->results.i_flagLongMaxRafTeintesOk == 1;
     for (int32_t i = 0; i < pb.i_nbObjectifs && i < QUELTO_NB_MAX_OBJECTIFS; i++)
         r.objectives.push_back(objective_value(r.sequence->results, pb.i_codesObjectifs[i]));
+    r.first_long_batch = first_long_batch(pb, *r.sequence);
+    if (!shown.positions) r.sequence->forget_positions();
 }
 
 /* Ranks: valid first, then invalid evaluated, then unusable; by objective vector within each group. */
@@ -123,20 +139,23 @@ int64_t objective_value(const IndicateursSolution &results, int32_t code)
     }
 }
 
-InstanceResult evaluate_instance(const InstancePaths &files, const std::vector<Candidate> &candidates, bool detail)
+InstanceResult evaluate_instance(const InstancePaths &files, const std::vector<Candidate> &candidates, Shown shown)
 {
     InstanceResult result;
     result.name = files.name;
-    result.instance = LoadedInstance::load(files, detail);
+    result.instance = LoadedInstance::load(files, shown.detail);
     if (result.instance == nullptr) return result;
     const InstancePb &pb = result.instance->record();
     SequenceResult reference;
     reference.candidate = "reference";
     reference.reference = true;
     reference.sequence = result.instance->take_reference();
+    judge(pb, reference, shown);
     result.sequences.push_back(std::move(reference));
-    for (const Candidate &c : candidates) result.sequences.push_back(evaluate_candidate(*result.instance, c));
-    for (SequenceResult &r : result.sequences) judge(pb, r);
+    for (const Candidate &c : candidates) {
+        result.sequences.push_back(evaluate_candidate(*result.instance, c));
+        judge(pb, result.sequences.back(), shown);
+    }
     rank(result.sequences);
     warn_about_weights(pb, result);
     return result;

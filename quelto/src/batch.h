@@ -41,6 +41,13 @@ struct SequenceResult {
     bool valid = false;
     std::vector<int64_t> objectives;           /* values in the order of the objectives file */
     int rank = 0;                              /* from 1 */
+    int32_t first_long_batch = 0;              /* position of the first batch over the limit, from 1; 0: none */
+};
+
+/* What the writers will show beyond the figures of each sequence. */
+struct Shown {
+    bool detail = false;    /* where each sequence breaks */
+    bool positions = false; /* its order, colours and options; else they are given up once it is judged */
 };
 
 struct InstanceResult {
@@ -51,11 +58,11 @@ struct InstanceResult {
 };
 
 /*
-** Evaluate the instance at files and each candidate against it (with the
-** detail of where each sequence breaks when detail).  An instance that cannot
-** be read gives a result without instance nor sequence.
+** Evaluate the instance at files and each candidate against it, keeping what
+** shown asks for.  An instance that cannot be read gives a result without
+** instance nor sequence.
 */
-InstanceResult evaluate_instance(const InstancePaths &files, const std::vector<Candidate> &candidates, bool detail);
+InstanceResult evaluate_instance(const InstancePaths &files, const std::vector<Candidate> &candidates, Shown shown);
 
 /* The value of objective code 1, 2 or 3 (high, low priority violations, colour changes) in results. */
 int64_t objective_value(const IndicateursSolution &results, int32_t code);

@@ -89,13 +89,13 @@ int evaluate(const EvaluateOptions &o)
     std::vector<std::unique_ptr<quelto::Writer>> writers;
     writers.push_back(quelto::make_writer(format, output.stream(), o.windows));
     if (picture_file) writers.push_back(quelto::make_html_writer(picture_file->stream()));
-    const bool detail = o.windows || picture_file != nullptr;
+    const quelto::Shown shown{o.windows || picture_file != nullptr, picture_file != nullptr};
     int status = OK;
     {
         quelto::Progress progress("instances", batch.size());
         for (auto &w : writers) w->begin();
         for (size_t i = 0; i < batch.size(); i++) {
-            const quelto::InstanceResult r = quelto::evaluate_instance(batch[i].paths, batch[i].candidates, detail);
+            const quelto::InstanceResult r = quelto::evaluate_instance(batch[i].paths, batch[i].candidates, shown);
             for (const std::string &w : r.warnings) std::fprintf(stderr, "quelto: %s: %s\n", r.name.c_str(), w.c_str());
             status = std::max(status, status_of(r));
             for (auto &w : writers) w->instance(r);

@@ -225,11 +225,8 @@ void JsonWriter::sequence(const InstanceResult &ir, const SequenceResult &r)
     if (res.i_flagLongMaxRafTeintesOk == 1) {
         put("null}");
     } else {
-        int32_t start = 0; /* the first batch over the limit: colour and length are the record's */
-        mQuelto_pourChaqueRafale(s.colours.data(), s.size(), pb.i_teintePos_1, [&](int32_t d, int32_t l, int32_t, bool) {
-            if (start == 0 && l > pb.i_longMaxRafTeintes) start = d + 1;
-        });
-        put("{\"colour\": " + num(int64_t{res.i_teinteRafaleTropLongue}) + ", \"start\": " + num(int64_t{start}) +
+        /* The first batch over the limit: colour and length are the record's. */
+        put("{\"colour\": " + num(int64_t{res.i_teinteRafaleTropLongue}) + ", \"start\": " + num(int64_t{r.first_long_batch}) +
             ", \"length\": " + num(int64_t{res.i_longRafaleTropLongue}) + "}}");
     }
     put(", \"objectives\": [");

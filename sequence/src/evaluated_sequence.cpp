@@ -74,6 +74,14 @@ EvaluatedSequence &EvaluatedSequence::operator=(EvaluatedSequence &&other) noexc
     return *this;
 }
 
+void EvaluatedSequence::forget_positions()
+{
+    std::vector<int32_t>().swap(order);
+    std::vector<int32_t>().swap(colours);
+    high = OptionRows(high.constraints(), 0);
+    low = OptionRows(low.constraints(), 0);
+}
+
 void EvaluatedSequence::reset(int32_t n, int32_t high_constraints, int32_t low_constraints,
                               const IndicateursSolution &header)
 {

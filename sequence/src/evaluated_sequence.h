@@ -142,6 +142,14 @@ public:
     */
     void reset(int32_t n, int32_t high_constraints, int32_t low_constraints, const IndicateursSolution &header);
 
+    /*
+    ** Keep the figures only: order, colours and option rows given up (no
+    ** position left, the numbers of constraints kept), the results record,
+    ** its violation arrays and the detail as they are.  For a holder of many
+    ** sequences that shows none of their positions.
+    */
+    void forget_positions();
+
     int32_t size() const { return static_cast<int32_t>(order.size()); }
     OptionRows &options(Priority p) { return p == Priority::high ? high : low; }
     const OptionRows &options(Priority p) const { return p == Priority::high ? high : low; }
