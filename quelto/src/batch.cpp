@@ -5,10 +5,13 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <string>
 #include <tuple>
+#include <utility>
 
 #include "QueltoGesDonnees.h"
 #include "list.h"
+#include "read_ahead.h"
 #include "util_string.h"
 
 namespace quelto {
@@ -44,18 +47,17 @@ void order_by_candidate_rank(InstancePb &pb, bool permutation)
 }
 
 /*
-** Read and evaluate one candidate: the day sorted by identifier from the
-** reference order, the file read, the day sorted by candidate rank, as in
+** Read and evaluate one candidate: the file read (see read_solution; listed
+** its quick reading, or null), the day sorted by candidate rank, as in
 ** exeQuelto's run.
 */
-SequenceResult evaluate_candidate(LoadedInstance &loaded, const Candidate &c)
+SequenceResult evaluate_candidate(LoadedInstance &loaded, const Candidate &c, const std::vector<int32_t> *listed)
 {
     SequenceResult r;
     r.candidate = c.name;
     r.file = c.path;
     InstancePb &pb = loaded.record();
-    loaded.prepare_candidate();
-    r.reading = read_solution(loaded, c.path);
+    r.reading = read_solution(loaded, c.path, listed);
     if (r.reading.state != SolutionState::read) return r;
     order_by_candidate_rank(pb, r.reading.problems.places_every_vehicle_once());
     const IndicateursSolution h = header(loaded.name(), c.name);
@@ -152,8 +154,13 @@ InstanceResult evaluate_instance(const InstancePaths &files, const std::vector<C
     reference.sequence = result.instance->take_reference();
     judge(pb, reference, shown);
     result.sequences.push_back(std::move(reference));
+    std::vector<std::string> paths;
+    for (const Candidate &c : candidates) paths.push_back(c.path);
+    ReadAhead files_ahead(result.instance->permutations(), std::move(paths));
+    std::vector<int32_t> order;
     for (const Candidate &c : candidates) {
-        result.sequences.push_back(evaluate_candidate(*result.instance, c));
+        const bool listed = files_ahead.next(order);
+        result.sequences.push_back(evaluate_candidate(*result.instance, c, listed ? &order : nullptr));
         judge(pb, result.sequences.back(), shown);
     }
     rank(result.sequences);

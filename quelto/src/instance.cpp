@@ -47,6 +47,7 @@ std::unique_ptr<LoadedInstance> LoadedInstance::load(const InstancePaths &files,
     if (Quelto_evaluerSequence(&pb, &pb.indicateursSeqInitiale, detail, &loaded->reference_) != 0) return nullptr;
     og_strncpyz(loaded->reference_.results.s_nomInstance, files.name.c_str(), QUELTO_LONG_NOM_INSTANCE);
     loaded->keep_identifier_order();
+    loaded->permutations_ = std::make_unique<PermutationReader>(pb.l_vehAOrdonnancer, pb.i_longFilm);
     return loaded;
 }
 

@@ -17,7 +17,8 @@
 **
 ** Invariant: once loaded, the instance's day-D list holds the reference
 ** order, or the order of the last candidate read (prepare_candidate puts the
-** identifier order back).
+** identifier order back before the program's reader reads a file; the quick
+** reader of plain permutations needs no order).
 */
 #ifndef QUELTO_INSTANCE_H
 #define QUELTO_INSTANCE_H
@@ -29,6 +30,7 @@
 #include "Quelto.h"
 #include "QueltoDecodageLignesFichiers.h"
 #include "evaluated_sequence.h"
+#include "permutation.h"
 
 namespace quelto {
 
@@ -62,6 +64,8 @@ public:
     /* The evaluated reference sequence, moved out of the instance, which then holds none. */
     EvaluatedSequence take_reference() { return std::move(reference_); }
     bool detail() const { return detail_; }
+    /* The quick reader of the solution files that simply list the day's vehicles. */
+    PermutationReader &permutations() { return *permutations_; }
 
     /*
     ** Put the day-D list in the state in which exeQuelto's run reads a
@@ -78,6 +82,7 @@ private:
     InstancePb *record_ = nullptr;
     EvaluatedSequence reference_;
     std::vector<int32_t> identifier_order_;
+    std::unique_ptr<PermutationReader> permutations_;
     ContexteEvaluation context_;
     bool detail_ = false;
 };

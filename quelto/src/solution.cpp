@@ -87,17 +87,36 @@ private:
     std::string refusal_;
 };
 
+/*
+** Give each day-D vehicle the position at which order (by position, the
+** vehicles' ranks in the list) puts it, as the program's reader of such a
+** file does.
+*/
+void place(InstancePb &instance, const std::vector<int32_t> &order)
+{
+    for (size_t p = 0; p < order.size(); p++) {
+        Vehicule *v = static_cast<Vehicule *>(list_element(&instance.l_vehAOrdonnancer, order[p]));
+        assert(v != nullptr);
+        v->i_rangSeqCandidat = static_cast<int32_t>(p) + 1;
+    }
+}
+
 }  // namespace
 
-SolutionReading read_solution(LoadedInstance &loaded, const std::string &path)
+SolutionReading read_solution(LoadedInstance &loaded, const std::string &path, const std::vector<int32_t> *listed)
 {
     InstancePb &instance = loaded.record();
     SolutionReading reading;
+    if (listed != nullptr) {
+        place(instance, *listed);
+        return reading;
+    }
     if (testerExistenceFichier(path.c_str(), nullptr) != 1) {
         reading.state = SolutionState::missing;
         reading.message = "no solution file";
         return reading;
     }
+    loaded.prepare_candidate();
     Receiver receiver(instance, reading.problems);
     if (Quelto_lireSolution(&instance, path.c_str(), &receiver, &loaded.context()) != 0) {
         reading.state = SolutionState::unreadable;

@@ -77,10 +77,13 @@ struct SolutionReading {
 
 /*
 ** Read the solution file at path into the candidate ranks of the day-D
-** vehicles of instance (every rank is set to -1 first).  Writes nothing to
-** any stream.
+** vehicles of instance.  listed is the quick reader's order of that file
+** (see permutation.h) when it took the file, else null: the file then goes
+** through the program's own reader (the day sorted by identifier from the
+** reference order first, every rank set to -1), which notes its problems.
+** Both leave the same ranks.  Writes nothing to any stream.
 */
-SolutionReading read_solution(LoadedInstance &instance, const std::string &path);
+SolutionReading read_solution(LoadedInstance &instance, const std::string &path, const std::vector<int32_t> *listed);
 
 }  // namespace quelto
 
