@@ -31,19 +31,24 @@ IndicateursSolution header(const std::string &instance, const std::string &candi
 /*
 ** Sort the day by candidate rank, as exeQuelto does.  When the file placed
 ** every vehicle once at distinct positions the ranks are 1..N, each once, and
-** the sort can leave only one order: it is installed at once.
+** the sort can leave only one order: it is installed at once (listed, when
+** the quick reader gave it, is that order already).
 */
-void order_by_candidate_rank(InstancePb &pb, bool permutation)
+void order_by_candidate_rank(InstancePb &pb, bool permutation, const std::vector<int32_t> *listed)
 {
     LIST *l = &pb.l_vehAOrdonnancer;
     if (!permutation) {
         list_trier(l, mQuelto_comparerVehRangSeqCandidat);
         return;
     }
-    std::vector<int32_t> order(static_cast<size_t>(pb.i_longFilm));
-    for (int32_t rank = 0; rank < pb.i_longFilm; rank++)
-        order[static_cast<size_t>(static_cast<const Vehicule *>(list_element(l, rank))->i_rangSeqCandidat - 1)] = rank;
-    if (list_installer_ordre(l, mQuelto_comparerVehRangSeqCandidat, order.data()) != 1) throw std::bad_alloc();
+    std::vector<int32_t> order;
+    if (listed == nullptr) {
+        order.resize(static_cast<size_t>(pb.i_longFilm));
+        for (int32_t rank = 0; rank < pb.i_longFilm; rank++)
+            order[static_cast<size_t>(static_cast<const Vehicule *>(list_element(l, rank))->i_rangSeqCandidat - 1)] = rank;
+    }
+    const int32_t *ranks = listed != nullptr ? listed->data() : order.data();
+    if (list_installer_ordre(l, mQuelto_comparerVehRangSeqCandidat, ranks) != 1) throw std::bad_alloc();
 }
 
 /*
@@ -59,7 +64,7 @@ SequenceResult evaluate_candidate(LoadedInstance &loaded, const Candidate &c, co
     InstancePb &pb = loaded.record();
     r.reading = read_solution(loaded, c.path, listed);
     if (r.reading.state != SolutionState::read) return r;
-    order_by_candidate_rank(pb, r.reading.problems.places_every_vehicle_once());
+    order_by_candidate_rank(pb, r.reading.problems.places_every_vehicle_once(), listed);
     const IndicateursSolution h = header(loaded.name(), c.name);
     EvaluatedSequence s;
     if (Quelto_evaluerSequence(&pb, &h, loaded.detail(), &s) != 0) {
