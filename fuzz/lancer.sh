@@ -16,7 +16,7 @@ secondes=$2
 shift 2
 cibles=("$@")
 if [ ${#cibles[@]} -eq 0 ]; then
-  cibles=(parametres ecarts limite objectifs vehicules solution run)
+  cibles=(parametres ecarts limite objectifs vehicules solution run quick_reader)
 fi
 
 # The design frees nothing before exit: leak detection is off.  Any other
