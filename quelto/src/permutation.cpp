@@ -8,8 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <bit>
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cerrno>
 #include <cstring>
@@ -19,7 +19,6 @@
 namespace quelto {
 
 namespace {
-
 
 /* errno as it was when the object was made, given back when it goes. */
 class KeepErrno {
