@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <new>
 #include <random>
 #include <sstream>
 
@@ -229,7 +230,7 @@ TEST(QuickReader, ReadingAheadKeepsTheOrder)
         expected.back().first = loaded->permutations().read(p, expected.back().second);
     }
     for (size_t stop : {paths.size(), size_t{3}, size_t{0}}) {
-        quelto::ReadAhead ahead(loaded->permutations(), paths);
+        quelto::ReadAhead ahead([&]() -> quelto::PermutationReader & { return loaded->permutations(); }, paths);
         for (size_t k = 0; k < stop; k++) {
             std::vector<int32_t> order;
             ASSERT_EQ(expected[k].first, ahead.next(order)) << paths[k];
@@ -238,4 +239,9 @@ TEST(QuickReader, ReadingAheadKeepsTheOrder)
             }
         }
     }
+    /* A reader that cannot be built leaves every file, in turn, to the program's reader. */
+    quelto::ReadAhead without([]() -> quelto::PermutationReader & { throw std::bad_alloc(); }, paths);
+    std::vector<int32_t> order;
+    for (size_t k = 0; k < paths.size(); k++) EXPECT_FALSE(without.next(order)) << paths[k];
+    EXPECT_FALSE(without.next(order));
 }

@@ -5,6 +5,7 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -150,21 +151,29 @@ InstanceResult evaluate_instance(const InstancePaths &files, const std::vector<C
 {
     InstanceResult result;
     result.name = files.name;
-    result.instance = LoadedInstance::load(files, shown.detail);
+    result.instance = LoadedInstance::read(files, shown.detail);
     if (result.instance == nullptr) return result;
-    const InstancePb &pb = result.instance->record();
+    LoadedInstance &loaded = *result.instance;
+    /* The quick reader is built, and the first files read, while the reference is evaluated. */
+    std::vector<std::string> paths;
+    for (const Candidate &c : candidates) paths.push_back(c.path);
+    std::optional<ReadAhead> files_ahead;
+    files_ahead.emplace([&loaded]() -> PermutationReader & { return loaded.permutations(); }, std::move(paths));
+    if (!loaded.evaluate_reference()) {
+        files_ahead.reset(); /* before the instance it reads for */
+        result.instance = nullptr;
+        return result;
+    }
+    const InstancePb &pb = loaded.record();
     SequenceResult reference;
     reference.candidate = "reference";
     reference.reference = true;
-    reference.sequence = result.instance->take_reference();
+    reference.sequence = loaded.take_reference();
     judge(pb, reference, shown);
     result.sequences.push_back(std::move(reference));
-    std::vector<std::string> paths;
-    for (const Candidate &c : candidates) paths.push_back(c.path);
-    ReadAhead files_ahead(result.instance->permutations(), std::move(paths));
     std::vector<int32_t> order;
     for (const Candidate &c : candidates) {
-        const bool listed = files_ahead.next(order);
+        const bool listed = files_ahead->next(order);
         result.sequences.push_back(evaluate_candidate(*result.instance, c, listed ? &order : nullptr));
         judge(pb, result.sequences.back(), shown);
     }

@@ -33,6 +33,13 @@ bool copy_path(char (&field)[QUELTO_LONG_CHEMIN + 1], const std::string &text)
 
 std::unique_ptr<LoadedInstance> LoadedInstance::load(const InstancePaths &files, bool detail)
 {
+    std::unique_ptr<LoadedInstance> loaded = read(files, detail);
+    if (loaded == nullptr || !loaded->evaluate_reference()) return nullptr;
+    return loaded;
+}
+
+std::unique_ptr<LoadedInstance> LoadedInstance::read(const InstancePaths &files, bool detail)
+{
     std::unique_ptr<LoadedInstance> loaded(new LoadedInstance());
     loaded->name_ = files.name;
     loaded->detail_ = detail;
@@ -43,12 +50,18 @@ std::unique_ptr<LoadedInstance> LoadedInstance::load(const InstancePaths &files,
         !copy_path(pb.s_fichObjectifOptim, files.objectives) || !copy_path(pb.s_fichVehicules, files.vehicles))
         return nullptr;
     if (Quelto_lireFichiersEtMajInstancePb(&pb) != 0 || Quelto_majInstancePb(&pb) != 0) return nullptr;
-    list_trier(&pb.l_vehAOrdonnancer, mQuelto_comparerVehRangSeq);
-    if (Quelto_evaluerSequence(&pb, &pb.indicateursSeqInitiale, detail, &loaded->reference_) != 0) return nullptr;
-    og_strncpyz(loaded->reference_.results.s_nomInstance, files.name.c_str(), QUELTO_LONG_NOM_INSTANCE);
-    loaded->keep_identifier_order();
-    loaded->permutations_ = std::make_unique<PermutationReader>(pb.l_vehAOrdonnancer, pb.i_longFilm);
+    loaded->identifiers_ = PermutationReader::identifiers(pb.l_vehAOrdonnancer, pb.i_longFilm);
     return loaded;
+}
+
+bool LoadedInstance::evaluate_reference()
+{
+    InstancePb &pb = *record_;
+    list_trier(&pb.l_vehAOrdonnancer, mQuelto_comparerVehRangSeq);
+    if (Quelto_evaluerSequence(&pb, &pb.indicateursSeqInitiale, detail_, &reference_) != 0) return false;
+    og_strncpyz(reference_.results.s_nomInstance, name_.c_str(), QUELTO_LONG_NOM_INSTANCE);
+    keep_identifier_order();
+    return true;
 }
 
 /* The order of the sort by identifier from the reference order, as every candidate's reading starts from it. */
@@ -58,6 +71,12 @@ void LoadedInstance::keep_identifier_order()
     list_trier(l, mQuelto_comparerVehIdent);
     identifier_order_.resize(static_cast<size_t>(record_->i_longFilm));
     if (list_rangs_trie(l, identifier_order_.data()) != 1) throw std::bad_alloc();
+}
+
+PermutationReader &LoadedInstance::permutations()
+{
+    if (permutations_ == nullptr) permutations_ = std::make_unique<PermutationReader>(identifiers_);
+    return *permutations_;
 }
 
 void LoadedInstance::prepare_candidate()

@@ -46,11 +46,21 @@ struct InstancePaths {
 class LoadedInstance {
 public:
     /*
-    ** Read, prepare and evaluate the reference of the instance at files
-    ** (with the detail of where it breaks when detail).  Null when the
-    ** instance cannot be read or prepared: the readers have written their
-    ** message on standard error.
+    ** Read and prepare the instance at files, whose sequences are to be
+    ** evaluated with the detail of where they break when detail.  Null when
+    ** the instance cannot be read or prepared: the readers have written
+    ** their message on standard error.  Its reference is not evaluated yet
+    ** (see evaluate_reference), but its quick reader can be built.
     */
+    static std::unique_ptr<LoadedInstance> read(const InstancePaths &files, bool detail);
+
+    /*
+    ** Evaluate the reference sequence, once, before any candidate is read:
+    ** false when it cannot be evaluated (reported by the evaluation).
+    */
+    bool evaluate_reference();
+
+    /* read, then evaluate_reference: null when either fails. */
     static std::unique_ptr<LoadedInstance> load(const InstancePaths &files, bool detail);
 
     LoadedInstance(const LoadedInstance &) = delete;
@@ -64,8 +74,13 @@ public:
     /* The evaluated reference sequence, moved out of the instance, which then holds none. */
     EvaluatedSequence take_reference() { return std::move(reference_); }
     bool detail() const { return detail_; }
-    /* The quick reader of the solution files that simply list the day's vehicles. */
-    PermutationReader &permutations() { return *permutations_; }
+    /*
+    ** The quick reader of the solution files that simply list the day's
+    ** vehicles, built at the first call.  The building reads nothing of the
+    ** instance but its vehicles' identifiers: a thread can do it while the
+    ** reference is evaluated.  Throws std::bad_alloc when memory runs out.
+    */
+    PermutationReader &permutations();
 
     /*
     ** Put the day-D list in the state in which exeQuelto's run reads a
@@ -82,7 +97,8 @@ private:
     InstancePb *record_ = nullptr;
     EvaluatedSequence reference_;
     std::vector<int32_t> identifier_order_;
-    std::unique_ptr<PermutationReader> permutations_;
+    std::vector<const char *> identifiers_;           /* the day's, by rank (see PermutationReader) */
+    std::unique_ptr<PermutationReader> permutations_; /* null until asked for */
     ContexteEvaluation context_;
     bool detail_ = false;
 };

@@ -67,19 +67,29 @@ uint64_t PermutationReader::hash_of(const Key &key)
     return h ^ h >> 33;
 }
 
-PermutationReader::PermutationReader(const LIST &day, int32_t n) : n_(n)
+std::vector<const char *> PermutationReader::identifiers(const LIST &day, int32_t n)
 {
     assert(n >= 0 && n <= list_length(&day));
-    size_t size = 16;
-    while (size < 2 * static_cast<size_t>(n)) size *= 2;
-    slots_.assign(size, Slot{0, FREE});
-    keys_.resize(static_cast<size_t>(n));
-    seen_.assign(2 * static_cast<size_t>(n) + 1, 0);
-    buffer_.resize(longest_file() + 1 + sizeof(Key));
+    std::vector<const char *> texts(static_cast<size_t>(n));
     for (int32_t rank = 0; rank < n; rank++) {
         const Vehicule *v = static_cast<const Vehicule *>(list_element(&day, rank));
         assert(v != nullptr);
-        const Key key = key_of(std::string_view(v->s_ident, strnlen(v->s_ident, sizeof v->s_ident - 1)));
+        texts[static_cast<size_t>(rank)] = v->s_ident;
+    }
+    return texts;
+}
+
+PermutationReader::PermutationReader(const std::vector<const char *> &identifiers)
+    : n_(static_cast<int32_t>(identifiers.size()))
+{
+    size_t size = 16;
+    while (size < 2 * static_cast<size_t>(n_)) size *= 2;
+    slots_.assign(size, Slot{0, FREE});
+    keys_.resize(static_cast<size_t>(n_));
+    seen_.assign(2 * static_cast<size_t>(n_) + 1, 0);
+    for (int32_t rank = 0; rank < n_; rank++) {
+        const char *text = identifiers[static_cast<size_t>(rank)];
+        const Key key = key_of(std::string_view(text, strnlen(text, QUELTO_LONG_IDENT)));
         keys_[static_cast<size_t>(rank)] = key;
         const uint64_t h = hash_of(key);
         for (size_t i = h & (size - 1);; i = (i + 1) & (size - 1)) {
@@ -149,25 +159,33 @@ bool PermutationReader::read(const std::string &path, std::vector<int32_t> &orde
     return parse(order);
 }
 
-/* The file at path into buffer_: false when it is not a regular file, cannot be read or is too long. */
+/*
+** The file at path into buffer_: false when it is not a regular file, cannot
+** be read, is too long or changed size while it was read.  The buffer grows
+** to the longest file read so far and no further: a day's longest possible
+** list is three times what a solver writes, and memory the process never
+** touched costs nothing, while memory it zeroes costs a page fault a page.
+*/
 bool PermutationReader::read_whole(const std::string &path)
 {
     /* Not blocking: a pipe must be left, unread, to the program's reader. */
     const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st;
     if (fd.get() < 0 || fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    const size_t most = longest_file();
-    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > most) return false;
+    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > longest_file()) return false;
+    /* One byte more than the file holds, to see that it grew; the room of a key after it (see key_in_buffer). */
+    const size_t room = static_cast<size_t>(st.st_size) + 1;
+    if (buffer_.size() < room + sizeof(Key)) buffer_.resize(room + sizeof(Key));
     length_ = 0;
     for (;;) {
-        const ssize_t k = ::read(fd.get(), buffer_.data() + length_, most + 1 - length_);
+        const ssize_t k = ::read(fd.get(), buffer_.data() + length_, room - length_);
         if (k < 0 && errno == EINTR) continue;
         if (k < 0) return false;
         if (k == 0) break;
         length_ += static_cast<size_t>(k);
-        if (length_ > most) return false; /* it grew meanwhile */
+        if (length_ == room) return false; /* it grew meanwhile */
     }
-    return true;
+    return length_ == static_cast<size_t>(st.st_size);
 }
 
 /*

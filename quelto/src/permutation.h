@@ -46,10 +46,24 @@ namespace quelto {
 class PermutationReader {
 public:
     /*
-    ** The reader of the files of a day whose n vehicles are the first n of
-    ** the list day.  Throws std::bad_alloc when memory runs out.
+    ** The identifiers of the first n vehicles of the list day, by rank: the
+    ** addresses of their s_ident fields, which stay where they are for the
+    ** life of the list (its element storage never moves).  Throws
+    ** std::bad_alloc when memory runs out.
     */
-    PermutationReader(const LIST &day, int32_t n);
+    static std::vector<const char *> identifiers(const LIST &day, int32_t n);
+
+    /*
+    ** The reader of the files of a day whose vehicles have the given
+    ** identifiers, by rank (each a NUL-terminated text of at most
+    ** QUELTO_LONG_IDENT bytes).  It reads only those texts: it may be built
+    ** on one thread while another uses the list, as long as nothing writes
+    ** an identifier.  Throws std::bad_alloc when memory runs out.
+    */
+    explicit PermutationReader(const std::vector<const char *> &identifiers);
+
+    /* The reader of the files of a day whose n vehicles are the first n of the list day. */
+    PermutationReader(const LIST &day, int32_t n) : PermutationReader(identifiers(day, n)) {}
 
     /*
     ** When the file at path lists every vehicle once at a position of its
@@ -97,7 +111,7 @@ private:
     /* The most bytes a file of n_ lines can take: 10 digits, ";", the identifier, CR LF each. */
     size_t longest_file() const { return (10 + 1 + QUELTO_LONG_IDENT + 2) * static_cast<size_t>(n_); }
 
-    std::vector<char> buffer_;             /* the last file read, longest_file() + 1 + sizeof(Key) bytes */
+    std::vector<char> buffer_;             /* the last file read, then at least 1 + sizeof(Key) bytes */
     size_t length_ = 0;                    /* the file's bytes in buffer_ */
     std::vector<uint32_t> seen_;           /* by position and by rank: the file that met it */
     uint32_t reading_ = 0;                 /* the number of the file being read */

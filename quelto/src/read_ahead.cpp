@@ -10,10 +10,10 @@
 
 namespace quelto {
 
-ReadAhead::ReadAhead(PermutationReader &reader, std::vector<std::string> paths)
-    : reader_(reader), paths_(std::move(paths)), ring_(DEPTH)
+ReadAhead::ReadAhead(ReaderSource source, std::vector<std::string> paths)
+    : source_(std::move(source)), paths_(std::move(paths)), ring_(DEPTH)
 {
-    if (paths_.size() < 2) return; /* nothing to read while another file is evaluated */
+    if (paths_.empty()) return;
     try {
         thread_ = std::thread(&ReadAhead::run, this);
     } catch (const std::system_error &) {
@@ -32,11 +32,20 @@ ReadAhead::~ReadAhead()
     thread_.join();
 }
 
-/* The quick reading of path k into order; false when the file is not such a list or memory ran out. */
+/*
+** The quick reading of path k into order, the reader first asked for when
+** there is none yet; false when the file is not such a list or memory ran
+** out (in the reading, or in the building of the reader).
+*/
 bool ReadAhead::read_one(size_t k, std::vector<int32_t> &order)
 {
     try {
-        return reader_.read(paths_[k], order);
+        if (reader_ == nullptr && !no_reader_) {
+            no_reader_ = true;
+            reader_ = &source_();
+            no_reader_ = false;
+        }
+        return reader_ != nullptr && reader_->read(paths_[k], order);
     } catch (const std::bad_alloc &) {
         return false;
     }
