@@ -22,7 +22,6 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-
 #include <cstdio>
 #include <new>
 #include <optional>

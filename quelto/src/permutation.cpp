@@ -162,9 +162,8 @@ bool PermutationReader::read(const std::string &path, std::vector<int32_t> &orde
 /*
 ** The file at path into buffer_: false when it is not a regular file, cannot
 ** be read, is too long or changed size while it was read.  The buffer grows
-** to the longest file read so far and no further: a day's longest possible
-** list is three times what a solver writes, and memory the process never
-** touched costs nothing, while memory it zeroes costs a page fault a page.
+** to the longest file read so far: sized for the longest file possible, it
+** would zero three times what a solver writes.
 */
 bool PermutationReader::read_whole(const std::string &path)
 {
